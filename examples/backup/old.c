@@ -1,0 +1,1 @@
+int thrice(int n) { return 3 * n; }

@@ -1,0 +1,3 @@
+#include "util.h"
+
+int main(void) { return twice(21) == 42 ? 0 : 1; }

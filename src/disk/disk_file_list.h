@@ -1,0 +1,36 @@
+// The file list of one directory on disk, read from a directory-and-FileSet
+// text such as "src/*.c;*.h".
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "lists/file_list.h"
+
+class Disk_FileList : public FileList {
+ public:
+  explicit Disk_FileList(const std::string& text);
+
+  int Delete() override;
+  int CopyTo(const std::string& target) override;
+  int MoveTo(const std::string& target) override;
+  int CopyFrom(const std::string& source) override;
+
+ private:
+  void Open(const std::string& text);
+  void AddPiece(const std::string& piece, bool first);
+  void ScanMask(const std::string& mask);
+  // Copies the entries the gate lets through; copied[i] records which were.
+  void CopyEntries(const std::string& target, bool carryEmpty, std::vector<bool>& copied);
+};
+
+std::unique_ptr<Disk_FileList> MakeFileList(const std::string& text);
+
+// True when path names an existing directory that can be read; the empty
+// path is the current directory.
+bool IsaDir(const std::string& path);
+
+// The directory a list made from text reads: the directory text of its first
+// piece, as Disk_FileList::Open takes it.
+std::string ListDirectoryOf(const std::string& text);

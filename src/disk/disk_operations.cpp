@@ -1,0 +1,133 @@
+#include "disk/disk_operations.h"
+
+#include "disk/disk_file_list.h"
+#include "run/settings.h"
+#include "support/console.h"
+#include "support/file_command.h"
+#include "support/path_parts.h"
+#include "support/platform.h"
+#include "support/strings.h"
+
+namespace {
+
+void Announce(std::string_view verb, const std::string& source, const std::string& target) {
+  if (Settings.Quiet) return;
+  Write(verb);
+  Write(source);
+  Write(" to ");
+  Write(target);
+  EndLine();
+}
+
+std::string TargetDirectoryOf(const std::string& target) {
+  PathParts parts = SplitPath(target);
+  std::string directory = parts.Drive + parts.Directory;
+  if (!directory.empty() && IsSeparator(directory.back())) directory.pop_back();
+  return directory;
+}
+
+size_t LastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
+
+}  // namespace
+
+int DiskFileDelete(const std::string& dir, const std::string& name) {
+  std::string path = dir + name;
+  if (!Settings.Quiet) {
+    Write("Deleting ");
+    Write(path);
+    EndLine();
+  }
+  if (RemoveFile(path) != 0) RunAbort2("Error deleting file ", path);
+  return 0;
+}
+
+int DiskFileCopy(const std::string& sourceDir, const std::string& name,
+                 const std::string& targetDir) {
+  std::string source = sourceDir + name;
+  std::string target = targetDir + name;
+  std::string command = BuildCopyCommand(source, target);
+  Announce("Copying ", source, target);
+  if (RunCommand(command) == 0) return 0;
+
+  std::string directory = TargetDirectoryOf(target);
+  Write("Creating target directory ");
+  Write(directory);
+  EndLine();
+  if (CreateDirPath(directory) == 0 && RunCommand(command) == 0) return 0;
+
+  Write("ERROR: Unable to copy file ");
+  Write(source);
+  EndLine();
+  Write("\a");
+  FlushConsole();
+  if (Settings.TerminateOnError) RunAbort("Copy error.");
+  return 1;
+}
+
+int CreateDirPath(const std::string& path) {
+  int made = MakeDir(path);
+  Write("Trying to create directory ");
+  Write(path);
+  EndLine();
+  if (made == 0) return 0;
+  size_t separator = LastSeparator(path);
+  if (separator == std::string::npos) return -1;
+  int parent = CreateDirPath(path.substr(0, separator));
+  if (parent != 0) return parent;
+  MakeDir(path);
+  return 0;
+}
+
+int DiskFileMove(const std::string& sourceDir, const std::string& name,
+                 const std::string& targetDir) {
+  std::string source = sourceDir + name;
+  std::string target = targetDir + name;
+  std::string command = BuildMoveCommand(source, target);
+  Announce("Moving ", source, target);
+  if (RunCommand(command) != 0) RunAbort2("Error moving file ", source);
+  return 0;
+}
+
+int Disk_FileList::Delete() {
+  for (int i = 0; i < NFiles(); ++i)
+    if (MayHandle("Delete", i)) DiskFileDelete(MyPath, Entries[i].Name);
+  return 0;
+}
+
+void Disk_FileList::CopyEntries(const std::string& target, bool carryEmpty,
+                                std::vector<bool>& copied) {
+  copied.assign(Entries.size(), false);
+  for (int i = 0; i < NFiles(); ++i) {
+    if (!MayHandle("Copy", i)) continue;
+    if (Entries[i].Size > 0 || (carryEmpty && Entries[i].Size == 0))
+      copied[i] = DiskFileCopy(MyPath, Entries[i].Name, target) == 0;
+  }
+}
+
+int Disk_FileList::CopyTo(const std::string& target) {
+  std::vector<bool> copied;
+  CopyEntries(target, false, copied);
+  return 0;
+}
+
+int Disk_FileList::MoveTo(const std::string& target) {
+  if (StrEq(SplitPath(MyPath).Drive, SplitPath(target).Drive)) {
+    for (int i = 0; i < NFiles(); ++i)
+      if (MayHandle("Move", i)) DiskFileMove(MyPath, Entries[i].Name, target);
+    return 0;
+  }
+  // Across drives a move is a copy and a delete. Only what was copied here,
+  // empty files included, may be deleted: anything else would be lost.
+  std::vector<bool> copied;
+  CopyEntries(target, true, copied);
+  for (int i = 0; i < NFiles(); ++i)
+    if (copied[i] && MayHandle("Delete", i)) DiskFileDelete(MyPath, Entries[i].Name);
+  return 0;
+}
+
+int Disk_FileList::CopyFrom(const std::string& source) {
+  std::unique_ptr<Disk_FileList> sourceList = MakeFileList(source);
+  for (const FileInf& entry : sourceList->Entries)
+    DiskFileCopy(sourceList->MyPath, entry.Name, MyPath);
+  return 0;
+}

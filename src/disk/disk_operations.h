@@ -1,0 +1,17 @@
+// Single-file operations on disk, each announced on the console.
+#pragma once
+
+#include <string>
+
+// Deletes dir + name; a failure ends the run.
+int DiskFileDelete(const std::string& dir, const std::string& name);
+// Copies sourceDir + name to targetDir + name, creating a missing target
+// directory: 0 when copied, 1 when not and the run goes on (/nt).
+int DiskFileCopy(const std::string& sourceDir, const std::string& name,
+                 const std::string& targetDir);
+// Makes path and every missing directory above it: 0 when made, -1 when no
+// further parent can be found.
+int CreateDirPath(const std::string& path);
+// Moves sourceDir + name to targetDir + name; a failure ends the run.
+int DiskFileMove(const std::string& sourceDir, const std::string& name,
+                 const std::string& targetDir);

@@ -1,0 +1,122 @@
+#include "disk/file_compare.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "run/settings.h"
+#include "support/console.h"
+#include "support/platform.h"
+
+namespace {
+
+// Files are compared in blocks of this size; which block decides is visible
+// through the Ctrl-Z rule and its message.
+constexpr size_t kBlockSize = 20480;
+// Physical reads take many blocks at once.
+constexpr size_t kBlocksPerRead = 50;
+constexpr char kCtrlZ = 0x1A;
+
+// Delivers a file in logical blocks of kBlockSize bytes, read in larger
+// pieces. A block is shorter than kBlockSize only at the end of the file.
+class BlockReader {
+ public:
+  explicit BlockReader(const std::string& path)
+      : File(path), Buffer(kBlockSize * kBlocksPerRead) {}
+
+  bool IsOpen() const { return File.IsOpen(); }
+  bool Failed() const { return ReadError; }
+
+  // Points block at the next block and gives its length.
+  size_t NextBlock(const char*& block) {
+    if (Position == Filled && !AtEnd) Refill();
+    size_t length = std::min(kBlockSize, Filled - Position);
+    block = Buffer.data() + Position;
+    Position += length;
+    return length;
+  }
+
+ private:
+  void Refill() {
+    long long count = File.ReadBytes(Buffer.data(), Buffer.size());
+    if (count < 0) {
+      ReadError = true;
+      count = 0;
+    }
+    Filled = static_cast<size_t>(count);
+    Position = 0;
+    AtEnd = Filled < Buffer.size();
+  }
+
+  InputFile File;
+  std::vector<char> Buffer;
+  size_t Filled = 0;
+  size_t Position = 0;
+  bool AtEnd = false;
+  bool ReadError = false;
+};
+
+bool Differ(const char* a, const char* b, size_t length) {
+  return length > 0 && std::memcmp(a, b, length) != 0;
+}
+
+// Blocks of unequal length: equal only under /ctrlz when the longer file
+// ends with one extra Ctrl-Z.
+int CompareUnequalBlocks(const char* block1, size_t count1, const char* block2,
+                         size_t count2, BlockReader& longerFile) {
+  if (!Settings.AcceptCtrlZ) return 1;
+  size_t shorter = std::min(count1, count2);
+  if (std::max(count1, count2) - shorter > 1) return 1;
+  const char* longer = count1 > count2 ? block1 : block2;
+  if (longer[shorter] != kCtrlZ) {
+    Write("Failed to match because extra char not CtrlZ.");
+    EndLine();
+    return 1;
+  }
+  if (Differ(block1, block2, shorter)) return 1;
+  const char* rest;
+  return longerFile.NextBlock(rest) == 0 ? 0 : 1;
+}
+
+int CompareBlocks(BlockReader& file1, BlockReader& file2) {
+  for (;;) {
+    const char* block1;
+    const char* block2;
+    size_t count1 = file1.NextBlock(block1);
+    size_t count2 = file2.NextBlock(block2);
+    if (count1 != count2)
+      return CompareUnequalBlocks(block1, count1, block2, count2,
+                                  count1 > count2 ? file1 : file2);
+    if (Differ(block1, block2, count1)) return 1;
+    if (count1 < kBlockSize) return 0;
+  }
+}
+
+void WarnUnreadable(const std::string& path) { RunWarning2("Could not read file ", path); }
+
+}  // namespace
+
+int DiskFileCompare(const std::string& first, const std::string& second) {
+  BlockReader file1(first);
+  BlockReader file2(second);
+  if (!Settings.Quiet) {
+    Write("Comparing file ");
+    Write(first);
+    Write(" with ");
+    Write(second);
+    EndLine();
+  }
+  if (!file1.IsOpen() || !file2.IsOpen()) {
+    if (!file1.IsOpen()) WarnUnreadable(first);
+    if (!file2.IsOpen()) WarnUnreadable(second);
+    return 1;
+  }
+  int result = CompareBlocks(file1, file2);
+  // A read error ends a file early; what was compared proves nothing.
+  if (file1.Failed() || file2.Failed()) {
+    if (file1.Failed()) WarnUnreadable(first);
+    if (file2.Failed()) WarnUnreadable(second);
+    return 1;
+  }
+  return result;
+}

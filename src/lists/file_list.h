@@ -1,0 +1,94 @@
+// File entries and the list of entries read from one directory: the data
+// that selection marks and every action works on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lists/name_index.h"
+
+struct FindRecord;
+
+struct FileInf {
+  bool Marked = false;
+  std::string Name;  // as the directory scan delivered it
+  int64_t Size = 0;
+  int32_t Second = 0;
+  int32_t Minute = 0;
+  int32_t Hour = 0;
+  int32_t Day = 0;
+  int32_t Month = 0;
+  int32_t Year = 0;
+  int32_t Partner = -1;  // index of the same-named entry in the paired list
+
+  void SetInfo(const FindRecord& record);
+};
+
+// Selection rules: negative codes judge one list, positive codes a pair.
+enum MatchType : int {
+  MatchSize0 = -1,
+  MatchNotSize0 = -2,
+  MatchEightDot3 = -3,
+  MatchNotEightDot3 = -4,
+  MatchOnly = 1,
+  MatchOlder = 4,
+  MatchNewer = 5,
+  MatchSameLength = 6,
+  MatchDifferentLength = 7,
+  MatchLonger = 8,
+  MatchShorter = 9,
+  MatchMatches = 10,
+  MatchNonmatches = 11,
+  MatchMismatches = 12,
+  MatchByteMatches = 13,
+  MatchByteMismatches = 15,
+  MatchExactMatches = 16,
+  MatchExactMismatches = 17,
+  MatchDateMismatches = 18,
+};
+
+class FileList {
+ public:
+  explicit FileList(int columns);
+  virtual ~FileList() = default;
+  FileList(const FileList&) = delete;
+  FileList& operator=(const FileList&) = delete;
+
+  std::string MyPath;   // empty, or ends in a separator or ':'
+  std::string MyFiles;  // the masks joined by " & "
+  std::vector<std::string> Masks;
+  int Columns;
+  int ColumnWidth;
+  std::vector<FileInf> Entries;
+
+  int NFiles() const { return static_cast<int>(Entries.size()); }
+  std::string FullPath(int index) const { return MyPath + Entries[index].Name; }
+
+  void SetAllMarks(bool value);
+  void MarkEntry(int index);
+  void Mark(MatchType code, FileList& other, bool markBoth);
+  void MarkUnary(MatchType code);
+  void List() const;
+  bool MayHandle(std::string_view verb, int index) const;
+
+  virtual int Delete();
+  virtual int CopyTo(const std::string& target);
+  virtual int MoveTo(const std::string& target);
+  virtual int CopyFrom(const std::string& source);
+
+ private:
+  int FindPartner(int index, FileList& other);
+  bool PairQualifies(MatchType code, int index, const FileList& other, int partner) const;
+  bool ContentsMatch(int index, const FileList& other, int partner) const;
+
+  NameIndex Names;  // built on the first search for a partner in this list
+};
+
+bool IsEightDot3(const std::string& name);
+int SecondsOfDay(int hour, int minute, int second);
+// +1 when a is older than b, -1 when newer, 0 when equal within
+// TimeTolerance on the same date.
+int CompareDateTime(const FileInf& a, const FileInf& b);
+constexpr int TimeTolerance = 2;

@@ -1,0 +1,125 @@
+#include "run/driver.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "disk/disk_file_list.h"
+#include "lists/file_markers.h"
+#include "run/actions.h"
+#include "run/settings.h"
+#include "support/console.h"
+#include "support/path_parts.h"
+#include "support/platform.h"
+#include "support/strings.h"
+
+namespace {
+
+// The directories, of both sides, of every pair on the path now being
+// walked. The walk never enters one of them again: a link back up the tree
+// would loop, and with one directory of the pair inside the other the tree
+// would be copied into itself.
+std::vector<DirIdentity> WalkPath;
+
+class WalkPathEntry {
+ public:
+  explicit WalkPathEntry(const std::string& directory) {
+    DirIdentity identity;
+    Pushed = IdentifyDir(directory, identity);
+    if (Pushed) WalkPath.push_back(identity);
+  }
+  ~WalkPathEntry() {
+    if (Pushed) WalkPath.pop_back();
+  }
+  WalkPathEntry(const WalkPathEntry&) = delete;
+  WalkPathEntry& operator=(const WalkPathEntry&) = delete;
+
+ private:
+  bool Pushed;
+};
+
+bool IsOnWalkPath(const DirIdentity& identity) {
+  return std::find(WalkPath.begin(), WalkPath.end(), identity) != WalkPath.end();
+}
+
+bool WalksSide(char suffix, char side) {
+  return suffix == side || suffix == 'B' || suffix == 'b';
+}
+
+std::string JoinMasks(const FileList& list) {
+  std::string masks;
+  for (const std::string& mask : list.Masks) masks += (masks.empty() ? "" : ";") + mask;
+  return masks;
+}
+
+void ApplyFileMarkers(FileList& list1, FileList& list2) {
+  if (Settings.Modifier.empty()) {
+    list1.SetAllMarks(false);
+    list2.SetAllMarks(false);
+    return;
+  }
+  for (const std::string& marker : Settings.Modifier) ApplyFileMarker(marker, list1, list2);
+}
+
+}  // namespace
+
+void DoDirPair(const std::string& first, const std::string& second, Walk walk) {
+  std::unique_ptr<Disk_FileList> list1 = MakeFileList(first);
+  std::unique_ptr<Disk_FileList> list2 = MakeFileList(second);
+  ApplyFileMarkers(*list1, *list2);
+  ImplementAction(Settings.Action, *list1, *list2);
+  if (!Settings.Recurse) return;
+
+  WalkPathEntry onPath1(list1->MyPath);
+  WalkPathEntry onPath2(list2->MyPath);
+  const char suffix = Settings.ActionSuffix;
+  if (WalksSide(suffix, '1')) {
+    if (walk == Walk::Subdirectories) RecurseInto(*list1, *list1, *list2);
+    if (StrEqAny2(Settings.Action, "Del1", "DelB")) RemoveListDir(list1->MyPath);
+  }
+  if (WalksSide(suffix, '2')) {
+    if (walk == Walk::Subdirectories) RecurseInto(*list2, *list1, *list2);
+    if (StrEqAny2(Settings.Action, "Del2", "DelB")) RemoveListDir(list2->MyPath);
+  }
+}
+
+void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2) {
+  const bool walkingSide2OfBoth = &walked == &list2 && WalksSide(Settings.ActionSuffix, '1');
+  const std::string masks = JoinMasks(list1);
+  FindRecord record;
+  for (int found = SearchStart(walked.MyPath + "*", AttrDirectory, record); found == 0;
+       found = SearchNext(record)) {
+    const std::string& name = record.Name;
+    if (!(record.Attributes & AttrDirectory) || name == "." || name == "..") continue;
+    if (Settings.UseRecurseSkips && IsRecurseSkip(name[0])) continue;
+
+    const std::string sub1 = list1.MyPath + name + NativeSeparator();
+    const std::string sub2 = list2.MyPath + name + NativeSeparator();
+    DirIdentity identity1, identity2;
+    const bool exists1 = IdentifyDir(sub1, identity1);
+    const bool exists2 = IdentifyDir(sub2, identity2);
+    if ((exists1 && IsOnWalkPath(identity1)) || (exists2 && IsOnWalkPath(identity2)) ||
+        (exists1 && exists2 && identity1 == identity2))
+      continue;
+    // Side 1's walk already went below a subdirectory that both sides have.
+    const Walk walk = walkingSide2OfBoth && exists1 ? Walk::PairOnly : Walk::Subdirectories;
+    DoDirPair(sub1 + masks, sub2 + masks, walk);
+  }
+  SearchClose(record);
+}
+
+bool IsRecurseSkip(char c) {
+  return std::any_of(Settings.RecurseSkips.begin(), Settings.RecurseSkips.end(),
+                     [c](char skip) { return FoldCase(skip) == FoldCase(c); });
+}
+
+void RemoveListDir(const std::string& directory) {
+  // Only a directory text with its closing separator names a directory that
+  // may go: "C:" is a whole drive's current directory.
+  if (directory.empty() || !IsSeparator(directory.back())) return;
+  std::string path = directory;
+  StrDelete(path, static_cast<int>(path.size()), 1);
+  if (RemoveDir(path) != 0) return;
+  Write("Deleting directory ");
+  Write(path);
+  EndLine();
+}

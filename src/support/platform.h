@@ -1,0 +1,88 @@
+// The one seam between Vorn and the operating system. Everything above this
+// header is the same text-level code on every platform; each platform has one
+// implementation file (platform_posix.cpp, platform_windows.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Attribute bits of a directory entry.
+constexpr uint32_t AttrReadOnly = 0x01;
+constexpr uint32_t AttrHidden = 0x02;
+constexpr uint32_t AttrSystem = 0x04;
+constexpr uint32_t AttrDirectory = 0x10;
+constexpr uint32_t AttrArchive = 0x20;
+
+struct SearchState;  // the platform's enumeration state
+
+// One entry delivered by a directory search, and the search it belongs to.
+struct FindRecord {
+  uint32_t Attributes = 0;
+  uint64_t Size = 0;  // full length in bytes
+  uint16_t Time = 0;  // packed local last-write time (2-second resolution)
+  uint16_t Date = 0;  // packed local last-write date
+  std::string Name;   // the entry's name without any directory
+  std::shared_ptr<SearchState> Search;
+};
+
+// Starts a search on pattern (a directory part and a mask as its last
+// component) and delivers the first accepted entry. 0 = delivered; any other
+// value = none (no match, missing or unreadable directory). Entries carrying
+// hidden, system or directory bits are accepted only when they share one of
+// those bits with requested. Entries come sorted by name (letters folded).
+int SearchStart(const std::string& pattern, uint32_t requested,
+                FindRecord& record);
+// Delivers the next accepted entry of the same search: 0 = delivered.
+int SearchNext(FindRecord& record);
+// Ends the search; called once after the last step, also when none was found.
+void SearchClose(FindRecord& record);
+
+// True when a listing of path can be opened: path names an existing, readable
+// directory. The empty path is the current directory.
+bool OpenListing(const std::string& path);
+
+// Identity of a directory on disk, for telling two texts that name the same
+// directory apart from two different directories.
+struct DirIdentity {
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+  bool operator==(const DirIdentity&) const = default;
+};
+// Fills identity when path names an existing directory (the empty path is
+// the current directory); false otherwise.
+bool IdentifyDir(const std::string& path, DirIdentity& identity);
+
+int RemoveFile(const std::string& path);  // 0 = deleted
+int MakeDir(const std::string& path);     // 0 = created; fails if it exists
+int RemoveDir(const std::string& path);   // 0 = removed (empty directories)
+
+// Runs one command line of the two forms the disk operations build (see
+// file_command.h) and waits for it. 0 = success; -1 when no interpreter could
+// be started; anything else = failure.
+int RunCommand(const std::string& command);
+
+// A file opened for reading raw bytes.
+class InputFile {
+ public:
+  explicit InputFile(const std::string& path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  bool IsOpen() const { return Handle >= 0; }
+  // Reads up to n bytes; the count delivered is below n only at the end of
+  // the file. Returns 0 for a file that failed to open and -1 on a read error.
+  long long ReadBytes(char* buffer, size_t n);
+
+ private:
+  intptr_t Handle = -1;
+};
+
+// The separator Vorn appends when it builds a path, and the console's line end.
+char NativeSeparator();
+const char* NativeLineEnd();
+
+// Seconds since the epoch, to seed the random generator.
+uint32_t ClockSeed();

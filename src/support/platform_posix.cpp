@@ -1,0 +1,399 @@
+#include "support/platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
+
+#include "support/dos_time.h"
+#include "support/file_command.h"
+#include "support/mask_match.h"
+
+// ---------------------------------------------------------------------------
+// Directory search
+
+// A search reads its directory completely at the start, so the entries can
+// be delivered in name order and a directory changing underneath cannot
+// disturb the sequence.
+struct SearchState {
+  std::vector<FindRecord> Entries;
+  size_t Next = 0;
+};
+
+namespace {
+
+constexpr uint32_t AttrSpecial = AttrHidden | AttrSystem | AttrDirectory;
+
+// Closes a descriptor on every path out of a function.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : Fd(fd) {}
+  ~Descriptor() {
+    if (Fd >= 0) close(Fd);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  int Get() const { return Fd; }
+  bool IsOpen() const { return Fd >= 0; }
+  // Closes now, reporting a failure that a later close would have swallowed.
+  bool CloseChecked() {
+    int fd = Fd;
+    Fd = -1;
+    return close(fd) == 0;
+  }
+
+ private:
+  int Fd;
+};
+
+class DirectoryStream {
+ public:
+  explicit DirectoryStream(DIR* stream) : Stream(stream) {}
+  ~DirectoryStream() {
+    if (Stream != nullptr) closedir(Stream);
+  }
+  DirectoryStream(const DirectoryStream&) = delete;
+  DirectoryStream& operator=(const DirectoryStream&) = delete;
+
+  DIR* Get() const { return Stream; }
+
+ private:
+  DIR* Stream;
+};
+
+const char* OrCurrentDirectory(const std::string& path) {
+  return path.empty() ? "." : path.c_str();
+}
+
+int OpenDirectory(const char* path) {
+  return open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Splits a search pattern at its last separator; the directory part keeps
+// that separator so the system sees the text exactly as given.
+void SplitPattern(const std::string& pattern, std::string& directory, std::string& mask) {
+  size_t separator = pattern.find_last_of("/\\");
+  if (separator == std::string::npos) {
+    directory = ".";
+    mask = pattern;
+    return;
+  }
+  directory = pattern.substr(0, separator + 1);
+  mask = pattern.substr(separator + 1);
+}
+
+bool IsDotDirectory(std::string_view name) { return name == "." || name == ".."; }
+
+uint32_t KindAttributes(const struct stat& info) {
+  if (S_ISDIR(info.st_mode)) return AttrDirectory;
+  if (S_ISREG(info.st_mode)) return 0;
+  return AttrSystem;
+}
+
+uint32_t PermissionAttribute(const struct stat& info) {
+  return (info.st_mode & S_IWUSR) ? AttrArchive : AttrReadOnly;
+}
+
+void SetLocalTime(time_t seconds, FindRecord& record) {
+  struct tm local {};
+  constexpr int Unknown = 0;  // packs as the earliest date there is
+  DosDateTime packed = localtime_r(&seconds, &local) == nullptr
+                           ? PackDosDateTime(Unknown, 1, 1, 0, 0, 0)
+                           : PackDosDateTime(local.tm_year + 1900, local.tm_mon + 1,
+                                             local.tm_mday, local.tm_hour,
+                                             local.tm_min, local.tm_sec);
+  record.Date = packed.Date;
+  record.Time = packed.Time;
+}
+
+// Describes one entry as seen through symbolic links; a link that leads
+// nowhere still exists as a system entry. False when the entry is gone.
+bool DescribeEntry(int directory, std::string name, FindRecord& record) {
+  struct stat info;
+  uint32_t kind;
+  if (fstatat(directory, name.c_str(), &info, 0) == 0) {
+    kind = KindAttributes(info);
+  } else if (fstatat(directory, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    kind = AttrSystem;
+  } else {
+    return false;
+  }
+  bool hidden = name[0] == '.' && !IsDotDirectory(name);
+  record.Attributes = kind | PermissionAttribute(info) | (hidden ? AttrHidden : 0);
+  // A directory's own size is a detail of the file system, not content.
+  record.Size = (kind & AttrDirectory) ? 0 : uint64_t(info.st_size);
+  SetLocalTime(info.st_mtime, record);
+  record.Name = std::move(name);
+  return true;
+}
+
+bool IsRequested(uint32_t attributes, uint32_t requested) {
+  uint32_t special = attributes & AttrSpecial;
+  return special == 0 || (special & requested) != 0;
+}
+
+unsigned char UpperAscii(unsigned char c) {
+  return c >= 'a' && c <= 'z' ? (unsigned char)(c - 'a' + 'A') : c;
+}
+
+bool FoldedLess(const FindRecord& a, const FindRecord& b) {
+  const std::string& x = a.Name;
+  const std::string& y = b.Name;
+  size_t common = std::min(x.size(), y.size());
+  for (size_t i = 0; i < common; ++i) {
+    unsigned char p = UpperAscii((unsigned char)x[i]);
+    unsigned char q = UpperAscii((unsigned char)y[i]);
+    if (p != q) return p < q;
+  }
+  if (x.size() != y.size()) return x.size() < y.size();
+  return x < y;
+}
+
+// Reads every entry of the open directory whose name fits mask and whose
+// attributes are requested. False on a read error.
+bool CollectEntries(int directoryFd, const std::string& mask, uint32_t requested,
+                    std::vector<FindRecord>& entries) {
+  DirectoryStream stream(fdopendir(directoryFd));
+  if (stream.Get() == nullptr) {
+    close(directoryFd);
+    return false;
+  }
+  int fd = dirfd(stream.Get());
+  for (;;) {
+    errno = 0;
+    struct dirent* entry = readdir(stream.Get());
+    if (entry == nullptr) return errno == 0;
+    if (!MatchesMask(entry->d_name, mask)) continue;
+    FindRecord record;
+    if (DescribeEntry(fd, entry->d_name, record) &&
+        IsRequested(record.Attributes, requested)) {
+      entries.push_back(std::move(record));
+    }
+  }
+}
+
+// Each entry is delivered once, so its name can be handed over.
+void Deliver(FindRecord& entry, FindRecord& record) {
+  record.Attributes = entry.Attributes;
+  record.Size = entry.Size;
+  record.Time = entry.Time;
+  record.Date = entry.Date;
+  record.Name = std::move(entry.Name);
+}
+
+constexpr int NoEntry = 1;
+
+}  // namespace
+
+int SearchStart(const std::string& pattern, uint32_t requested, FindRecord& record) {
+  record.Search.reset();
+  std::string directory, mask;
+  SplitPattern(pattern, directory, mask);
+  int fd = OpenDirectory(directory.c_str());
+  if (fd < 0) return NoEntry;
+  auto search = std::make_shared<SearchState>();
+  if (!CollectEntries(fd, mask, requested, search->Entries)) return NoEntry;
+  std::sort(search->Entries.begin(), search->Entries.end(), FoldedLess);
+  record.Search = std::move(search);
+  return SearchNext(record);
+}
+
+int SearchNext(FindRecord& record) {
+  SearchState* search = record.Search.get();
+  if (search == nullptr || search->Next >= search->Entries.size()) return NoEntry;
+  Deliver(search->Entries[search->Next++], record);
+  return 0;
+}
+
+void SearchClose(FindRecord& record) { record.Search.reset(); }
+
+bool OpenListing(const std::string& path) {
+  return Descriptor(OpenDirectory(OrCurrentDirectory(path))).IsOpen();
+}
+
+bool IdentifyDir(const std::string& path, DirIdentity& identity) {
+  struct stat info;
+  if (stat(OrCurrentDirectory(path), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  identity.Device = uint64_t(info.st_dev);
+  identity.Inode = uint64_t(info.st_ino);
+  return true;
+}
+
+int RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 ? 0 : 1; }
+
+int MakeDir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 ? 0 : 1; }
+
+int RemoveDir(const std::string& path) { return rmdir(path.c_str()) == 0 ? 0 : 1; }
+
+// ---------------------------------------------------------------------------
+// Copying and moving files
+
+namespace {
+
+constexpr int CommandFailed = 1;
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= size_t(written);
+  }
+  return true;
+}
+
+bool CopyByReadWrite(int from, int to) {
+  constexpr size_t BufferSize = 1 << 20;
+  std::vector<char> buffer(BufferSize);
+  for (;;) {
+    ssize_t got = read(from, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return got == 0;
+    if (!WriteAll(to, buffer.data(), size_t(got))) return false;
+  }
+}
+
+#ifdef __linux__
+bool CloneWhole(int from, int to) { return ioctl(to, FICLONE, from) == 0; }
+
+// Lets the kernel copy as far as it will. True when it reached the end of
+// the source; false leaves both offsets where it stopped, for the plain loop
+// to carry on from there.
+bool CopyInKernel(int from, int to) {
+  constexpr size_t Chunk = size_t(1) << 30;
+  bool copiedAny = false;
+  for (;;) {
+    ssize_t copied = copy_file_range(from, nullptr, to, nullptr, Chunk, 0);
+    if (copied < 0 && errno == EINTR) continue;
+    // Some file systems report an immediate end for files that do have
+    // content; only the plain loop can tell.
+    if (copied == 0) return copiedAny;
+    if (copied < 0) return false;
+    copiedAny = true;
+  }
+}
+#else
+bool CloneWhole(int, int) { return false; }
+bool CopyInKernel(int, int) { return false; }
+#endif
+
+bool CopyContent(int from, int to) {
+  return CloneWhole(from, to) || CopyInKernel(from, to) || CopyByReadWrite(from, to);
+}
+
+// Gives the copy the source's permission bits and last-write time, after the
+// last write so the time stays.
+bool CopyMetadata(int to, const struct stat& source) {
+  struct timespec times[2] = {source.st_atim, source.st_mtim};
+  return fchmod(to, source.st_mode & 0777) == 0 && futimens(to, times) == 0;
+}
+
+std::string TemporaryTemplate(const std::string& target) {
+  size_t separator = target.rfind('/');
+  std::string directory =
+      separator == std::string::npos ? std::string() : target.substr(0, separator + 1);
+  return directory + ".vorn-XXXXXX";
+}
+
+// Writes the complete copy under a temporary name beside the target and
+// renames it into place, so the target is either the old file or the whole
+// new one.
+bool WriteCopyInPlace(int from, const struct stat& source, const std::string& target) {
+  std::string temporary = TemporaryTemplate(target);
+  Descriptor to(mkostemp(temporary.data(), O_CLOEXEC));
+  if (!to.IsOpen()) return false;
+  bool done = CopyContent(from, to.Get()) && CopyMetadata(to.Get(), source) &&
+              to.CloseChecked() && rename(temporary.c_str(), target.c_str()) == 0;
+  if (!done) unlink(temporary.c_str());
+  return done;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool CopyFile(const std::string& source, const std::string& target) {
+  Descriptor from(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info;
+  if (!from.IsOpen() || fstat(from.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return false;
+  }
+  struct stat existing;
+  if (stat(target.c_str(), &existing) == 0) {
+    if (existing.st_dev == info.st_dev && existing.st_ino == info.st_ino) return true;
+    if (S_ISDIR(existing.st_mode)) return false;
+  }
+  return WriteCopyInPlace(from.Get(), info, target);
+}
+
+bool MoveFile(const std::string& source, const std::string& target) {
+  if (IsDirectory(target)) return false;
+  if (rename(source.c_str(), target.c_str()) == 0) return true;
+  if (errno != EXDEV) return false;
+  return CopyFile(source, target) && unlink(source.c_str()) == 0;
+}
+
+}  // namespace
+
+// Both forms are carried out here rather than by a shell, so no byte of a
+// file name is ever interpreted.
+int RunCommand(const std::string& command) {
+  FileCommand parsed;
+  if (!ParseFileCommand(command, parsed)) return CommandFailed;
+  bool done = parsed.Kind == FileCommand::Verb::Copy ? CopyFile(parsed.Source, parsed.Target)
+                                                      : MoveFile(parsed.Source, parsed.Target);
+  return done ? 0 : CommandFailed;
+}
+
+// ---------------------------------------------------------------------------
+// Reading files
+
+InputFile::InputFile(const std::string& path)
+    : Handle(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+  if (Handle >= 0) posix_fadvise(int(Handle), 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+InputFile::~InputFile() {
+  if (Handle >= 0) close(int(Handle));
+}
+
+long long InputFile::ReadBytes(char* buffer, size_t n) {
+  if (Handle < 0) return 0;
+  size_t total = 0;
+  while (total < n) {
+    ssize_t got = read(int(Handle), buffer + total, n - total);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    total += size_t(got);
+  }
+  return (long long)total;
+}
+
+// ---------------------------------------------------------------------------
+// Console conventions and clock
+
+char NativeSeparator() { return '/'; }
+
+const char* NativeLineEnd() { return "\n"; }
+
+uint32_t ClockSeed() { return uint32_t(time(nullptr)); }

@@ -1,0 +1,177 @@
+#include "scenario.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <iomanip>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+time_t ParseUtc(const std::string& text) {
+  std::tm tm{};
+  std::istringstream in(text);
+  in >> std::get_time(&tm, "%Y-%m-%d %H:%M:%S");
+  EXPECT_FALSE(in.fail()) << "bad time " << text;
+  return timegm(&tm);
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void MakeWritable(const fs::path& root) {
+  std::error_code ignored;
+  for (auto it = fs::recursive_directory_iterator(root, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    if (it->is_directory(ignored) && !it->is_symlink(ignored))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+}
+
+}  // namespace
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+const char* const kUsage =
+    "Vorn Optional Switches: (default setting listed first)\n"
+    "       /nr      nonrecursive\n"
+    "       /r       recurse to all subdirectories\n"
+    "\n"
+    "       /r#      recurse to subdirectories NOT starting with #\n"
+    "\n"
+    "       /nc      don't confirm\n"
+    "       /c       confirm\n"
+    "       /t       terminate on file-handling error\n"
+    "       /q       Run quietly, without displaying names of files copied, deleted, etc.\n"
+    "       /nt      don't terminate\n"
+    "\n"
+    "       /nctrlz  don't accept as bytematching files differing\n"
+    "                in that one has an extra Ctrl-Z at the end\n"
+    "       /ctrlz   do accept such files as bytematches\n"
+    "\n"
+    "       /p0.30   Only do the directed action with indicated probability\n"
+    "\n"
+    "Invoke with:  Vorn  [Dir1]FileSet1  Dir2  Action  [FileMarkers]\n"
+    "Program halted by RunAbort, with following error message:\n"
+    "      or with:  Vorn  @ControlFile  Action  [FileMarkers]\n";
+
+void Scenario::SetUp() {
+  std::string pattern = (fs::temp_directory_path() / "vorn-e2e-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  Root = pattern;
+}
+
+void Scenario::TearDown() {
+  MakeWritable(Root);
+  std::error_code ignored;
+  fs::remove_all(Root, ignored);
+}
+
+std::string Scenario::Abs(const std::string& path) const { return Root + "/" + path; }
+
+void Scenario::File(const std::string& path, const std::string& content,
+                    const std::string& time) {
+  fs::create_directories(fs::path(Abs(path)).parent_path());
+  std::ofstream(Abs(path), std::ios::binary) << content;
+  SetTime(path, time);
+}
+
+void Scenario::FileOfSize(const std::string& path, size_t size, const std::string& time) {
+  std::string content(size, 'x');
+  for (size_t i = 0; i < size; ++i) content[i] = static_cast<char>('a' + i % 26);
+  File(path, content, time);
+}
+
+void Scenario::Dir(const std::string& path) { fs::create_directories(Abs(path)); }
+
+void Scenario::SetTime(const std::string& path, const std::string& time) {
+  timespec times[2] = {{ParseUtc(time), 0}, {ParseUtc(time), 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, Abs(path).c_str(), times, 0), 0) << path;
+}
+
+bool Scenario::Exists(const std::string& path) const {
+  struct stat info;
+  return lstat(Abs(path).c_str(), &info) == 0;
+}
+
+std::string Scenario::Read(const std::string& path) const { return Slurp(Abs(path)); }
+
+std::string Scenario::TimeOf(const std::string& path) const {
+  struct stat info;
+  if (stat(Abs(path).c_str(), &info) != 0) return "missing";
+  std::tm tm{};
+  gmtime_r(&info.st_mtime, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  return text;
+}
+
+std::string Scenario::Tree(const std::string& dir) const {
+  std::vector<std::string> lines;
+  const fs::path base = Abs(dir);
+  for (const auto& entry : fs::recursive_directory_iterator(base)) {
+    std::string name = fs::relative(entry.path(), base).string();
+    if (entry.is_directory() && !entry.is_symlink())
+      lines.push_back(name + "/");
+    else
+      lines.push_back(name + " " + std::to_string(entry.file_size()));
+  }
+  std::sort(lines.begin(), lines.end());
+  return Lines(lines);
+}
+
+RunResult Scenario::Run(const std::vector<std::string>& arguments, const std::string& input) {
+  const std::string inPath = Root + ".in", outPath = Root + ".out", errPath = Root + ".err";
+  std::ofstream(inPath, std::ios::binary) << input;
+  pid_t child = fork();
+  if (child == 0) {
+    int in = open(inPath.c_str(), O_RDONLY);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (chdir(Root.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>("vorn"));
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    char tz[] = "TZ=UTC";
+    char path[] = "PATH=/usr/bin:/bin";
+    char* environment[] = {tz, path, nullptr};
+    execve(VORN_BINARY, argv.data(), environment);
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  RunResult result;
+  result.Out = Slurp(outPath);
+  result.Err = Slurp(errPath);
+  result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  for (const std::string& path : {inPath, outPath, errPath}) unlink(path.c_str());
+  return result;
+}
+
+void Scenario::Expect(const std::vector<std::string>& arguments, const std::string& out,
+                      int status, const std::string& input) {
+  RunResult result = Run(arguments, input);
+  EXPECT_EQ(result.Out, out);
+  EXPECT_EQ(result.Err, "");
+  EXPECT_EQ(result.Status, status);
+}
