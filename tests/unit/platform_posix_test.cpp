@@ -198,15 +198,17 @@ TEST_F(Platform, CopyReplacesTheTargetKeepingTimeAndMode) {
 
 TEST_F(Platform, CopyAndMoveNeverInterpretNames) {
   fs::create_directory(At("to"));
+  fs::create_directory(At("moved"));
   for (std::string name : {"a b", "q\"t", "\" \"", "$HOME", "a;b", "a&b", "`id`", "n\nl",
                            "-rf", "x >nul", "*"}) {
     Write(name, name);
     ASSERT_EQ(RunCommand(BuildCopyCommand(At(name), At("to/" + name))), 0) << name;
     EXPECT_EQ(Read("to/" + name), name);
-    ASSERT_EQ(RunCommand(BuildMoveCommand(At("to/" + name), At("to/" + name + ".m"))), 0);
-    EXPECT_EQ(Read("to/" + name + ".m"), name);
+    ASSERT_EQ(RunCommand(BuildMoveCommand(At("to/" + name), At("moved/" + name))), 0);
+    EXPECT_EQ(Read("moved/" + name), name);
   }
-  EXPECT_EQ(Entries().size(), 12u);
+  EXPECT_EQ(Entries().size(), 13u);
+  EXPECT_TRUE(fs::is_empty(At("to")));
 }
 
 TEST_F(Platform, FailedCommandsChangeNothing) {
