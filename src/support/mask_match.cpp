@@ -2,12 +2,12 @@
 
 #include <string_view>
 
+#include "support/strings.h"
+
 namespace {
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
 bool SameCharacter(char maskChar, char nameChar) {
-  return maskChar == '?' || UpperAscii(maskChar) == UpperAscii(nameChar);
+  return maskChar == '?' || FoldCase(maskChar) == FoldCase(nameChar);
 }
 
 // Greedy scan that remembers only the latest '*': on a mismatch the star

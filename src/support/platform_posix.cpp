@@ -22,6 +22,7 @@
 #include "support/dos_time.h"
 #include "support/file_command.h"
 #include "support/mask_match.h"
+#include "support/strings.h"
 
 // ---------------------------------------------------------------------------
 // Directory search
@@ -147,17 +148,15 @@ bool IsRequested(uint32_t attributes, uint32_t requested) {
   return special == 0 || (special & requested) != 0;
 }
 
-unsigned char UpperAscii(unsigned char c) {
-  return c >= 'a' && c <= 'z' ? (unsigned char)(c - 'a' + 'A') : c;
-}
-
+// Letters fold to capitals, so '_' and the other marks between 'Z' and 'a'
+// sort after every letter.
 bool FoldedLess(const FindRecord& a, const FindRecord& b) {
   const std::string& x = a.Name;
   const std::string& y = b.Name;
   size_t common = std::min(x.size(), y.size());
   for (size_t i = 0; i < common; ++i) {
-    unsigned char p = UpperAscii((unsigned char)x[i]);
-    unsigned char q = UpperAscii((unsigned char)y[i]);
+    auto p = (unsigned char)FoldCase(x[i]);
+    auto q = (unsigned char)FoldCase(y[i]);
     if (p != q) return p < q;
   }
   if (x.size() != y.size()) return x.size() < y.size();

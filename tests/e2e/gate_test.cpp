@@ -162,3 +162,20 @@ TEST_F(Gate, PartialProbabilityHandlesOnlyMarkedEntriesAndEachWhole) {
   EXPECT_EQ(result.Out, expected);
   EXPECT_EQ(Read("b/f01"), "partner");
 }
+
+TEST_F(Gate, AMoveToAnotherDriveAsksToCopyThenToDeleteWhatWasCopied) {
+  // X: names another drive, so the move is a copy followed by a delete.
+  File("s/a", "a");
+  File("s/b", "b");
+  File("s/c", "c");
+  Dir("X:");
+  Expect({"s/", "X:", "Move1", "All1", "/c"},
+         Prompt("Copy", "s/a") +
+             Lines({"Copying s/a to X:./a", "Creating target directory X:.",
+                    "Trying to create directory X:."}) +
+             Prompt("Copy", "s/b") + Lines({"Copying s/b to X:./b"}) + Prompt("Copy", "s/c") +
+             Prompt("Delete", "s/a") + Prompt("Delete", "s/b") + Lines({"Deleting s/b"}),
+         0, "yynny");
+  EXPECT_EQ(Tree("s"), Lines({"a 1", "c 1"}));
+  EXPECT_EQ(Tree("X:."), Lines({"a 1", "b 1"}));
+}

@@ -79,6 +79,20 @@ TEST_F(Operations, CopyReplacesAnOlderTarget) {
   EXPECT_EQ(Tree("b"), Lines({"f 3"}));
 }
 
+TEST_F(Operations, CopyKeepsThePermissionBits) {
+  File("a/tool", "#!/bin/sh\n");
+  File("a/secret", "s");
+  ASSERT_EQ(chmod(Abs("a/tool").c_str(), 0751), 0);
+  ASSERT_EQ(chmod(Abs("a/secret").c_str(), 0600), 0);
+  Dir("b");
+  Expect({"a/", "b", "Copy1", "All1", "/q"}, "");
+  struct stat tool, secret;
+  ASSERT_EQ(stat(Abs("b/tool").c_str(), &tool), 0);
+  ASSERT_EQ(stat(Abs("b/secret").c_str(), &secret), 0);
+  EXPECT_EQ(tool.st_mode & 07777, 0751u);
+  EXPECT_EQ(secret.st_mode & 07777, 0600u);
+}
+
 TEST_F(Operations, EmptyFilesAreNotCopied) {
   File("a/empty", "");
   File("a/full", "data");

@@ -57,13 +57,17 @@ class Updates : public Scenario {
     EXPECT_EQ(TimeOf(at + "/b/newer1.txt"), kNew);
     EXPECT_EQ(TimeOf(at + "/b/only1.txt"), kMid);
   }
+  // The side's older file is the one a copy in the wrong direction replaces.
   void ExpectUntouched(const std::string& at, const std::string& side) {
-    const std::string tree = Tree(at + "/" + side);
-    if (side == "a")
-      EXPECT_EQ(tree, Lines({"newer1.txt 7", "older1.txt 5", "only1.txt 6", "same.txt 4"}));
-    else
-      EXPECT_EQ(tree, Lines({"empty2.txt 0", "newer1.txt 7", "older1.txt 5", "only2.txt 6",
-                             "same.txt 4"}));
+    if (side == "a") {
+      EXPECT_EQ(Tree(at + "/a"),
+                Lines({"newer1.txt 7", "older1.txt 5", "only1.txt 6", "same.txt 4"}));
+      EXPECT_EQ(Read(at + "/a/older1.txt"), "a old");
+    } else {
+      EXPECT_EQ(Tree(at + "/b"), Lines({"empty2.txt 0", "newer1.txt 7", "older1.txt 5",
+                                        "only2.txt 6", "same.txt 4"}));
+      EXPECT_EQ(Read(at + "/b/newer1.txt"), "b older");
+    }
   }
 };
 
@@ -148,6 +152,7 @@ TEST_F(Updates, NamesTheShellWouldInterpretAreCopiedAndMovedWhole) {
     tree.push_back(name + " " + std::to_string(content.size()));
   }
   std::sort(tree.begin(), tree.end());
+  Dir("a");
   Dir("c");
   Expect({"a/", "b", "Update1"}, copies);
   Expect({"a/", "c", "Move1", "All1"}, moves);
@@ -162,12 +167,19 @@ TEST_F(Updates, NamesTheShellWouldInterpretAreCopiedAndMovedWhole) {
 }
 
 TEST_F(Updates, AQuoteBlankQuoteInADirectoryNameIsPartOfThePath) {
-  File("d/x\" \"b/x", "inside", kOld);
+  // The name x before the quotes equals the file's name, so the command line
+  // reads the same when split right after d/x.
+  File("d/x\" \"b/x", "copied", kOld);
+  File("e/x\" \"b/x", "moved", kNew);
   Dir("c");
+  Dir("m");
   Expect({"d/x\" \"b/", "c", "Update2"}, Lines({"Copying d/x\" \"b/x to c/x"}));
-  EXPECT_EQ(Read("c/x"), "inside");
+  Expect({"e/x\" \"b/", "m", "Move1", "All1"}, Lines({"Moving e/x\" \"b/x to m/x"}));
+  EXPECT_EQ(Read("c/x"), "copied");
   EXPECT_EQ(TimeOf("c/x"), kOld);
-  Expect({"c/", "d/x\" \"b", "Move1", "All1"}, Lines({"Moving c/x to d/x\" \"b/x"}));
-  EXPECT_EQ(Tree("c"), "");
+  EXPECT_EQ(Read("m/x"), "moved");
+  EXPECT_EQ(TimeOf("m/x"), kNew);
+  EXPECT_EQ(Tree("c"), Lines({"x 6"}));
   EXPECT_EQ(Tree("d"), Lines({"x\" \"b/", "x\" \"b/x 6"}));
+  EXPECT_EQ(Tree("e"), Lines({"x\" \"b/"}));
 }
