@@ -1,7 +1,8 @@
 #include "support/file_command.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string_view>
-#include <utility>
 
 namespace {
 
@@ -24,20 +25,19 @@ std::string_view LastComponent(std::string_view path) {
   return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
-bool SplitPaths(std::string_view middle, FileCommand& parsed) {
-  size_t chosen = middle.find(PathSeparator);
-  if (chosen == std::string_view::npos) return false;
-  for (size_t at = chosen; at != std::string_view::npos;
+// Every reading of "SOURCE" "TARGET" that splits at a quote-blank-quote.
+std::vector<FileCommand> SplitReadings(std::string_view middle, FileCommand::Verb kind) {
+  std::vector<FileCommand> readings;
+  for (size_t at = middle.find(PathSeparator); at != std::string_view::npos;
        at = middle.find(PathSeparator, at + 1)) {
-    if (LastComponent(middle.substr(0, at)) ==
-        LastComponent(middle.substr(at + PathSeparator.size()))) {
-      chosen = at;
-      break;
-    }
+    readings.push_back({kind, std::string(middle.substr(0, at)),
+                        std::string(middle.substr(at + PathSeparator.size()))});
   }
-  parsed.Source = middle.substr(0, chosen);
-  parsed.Target = middle.substr(chosen + PathSeparator.size());
-  return true;
+  return readings;
+}
+
+bool SameLastComponent(const FileCommand& reading) {
+  return LastComponent(reading.Source) == LastComponent(reading.Target);
 }
 
 }  // namespace
@@ -50,23 +50,25 @@ std::string BuildMoveCommand(const std::string& source, const std::string& targe
   return BuildCommand(MoveOpening, source, target);
 }
 
-bool ParseFileCommand(const std::string& command, FileCommand& parsed) {
+std::vector<FileCommand> ParseFileCommand(const std::string& command) {
   static_assert(CopyOpening.size() == MoveOpening.size());
   std::string_view text = command;
-  if (text.size() < CopyOpening.size() + Closing.size() || !text.ends_with(Closing)) {
-    return false;
-  }
-  FileCommand result;
+  if (text.size() < CopyOpening.size() + Closing.size() || !text.ends_with(Closing)) return {};
+  FileCommand::Verb kind;
   if (text.starts_with(CopyOpening)) {
-    result.Kind = FileCommand::Verb::Copy;
+    kind = FileCommand::Verb::Copy;
   } else if (text.starts_with(MoveOpening)) {
-    result.Kind = FileCommand::Verb::Move;
+    kind = FileCommand::Verb::Move;
   } else {
-    return false;
+    return {};
   }
   text.remove_prefix(CopyOpening.size());
   text.remove_suffix(Closing.size());
-  if (!SplitPaths(text, result)) return false;
-  parsed = std::move(result);
-  return true;
+  std::vector<FileCommand> readings = SplitReadings(text, kind);
+  // Vorn copies and moves a file under its own name, so readings whose two
+  // paths end in different names are kept only when there is no other.
+  std::vector<FileCommand> sameName;
+  std::copy_if(readings.begin(), readings.end(), std::back_inserter(sameName),
+               SameLastComponent);
+  return sameName.empty() ? readings : sameName;
 }

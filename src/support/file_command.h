@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 std::string BuildCopyCommand(const std::string& source, const std::string& target);
 std::string BuildMoveCommand(const std::string& source, const std::string& target);
@@ -14,7 +15,7 @@ struct FileCommand {
   std::string Target;
 };
 
-// Reads back a command line of one of the two forms; false for anything else.
-// Paths may themselves hold quotes and blanks: of the possible splits, the
-// first whose two paths end in the same name is taken.
-bool ParseFileCommand(const std::string& command, FileCommand& parsed);
+// Reads back a command line of one of the two forms: every way of splitting
+// it into two paths (paths may themselves hold quotes and blanks), those
+// whose paths end in the same name first-class. Empty for anything else.
+std::vector<FileCommand> ParseFileCommand(const std::string& command);

@@ -351,15 +351,35 @@ bool MoveFile(const std::string& source, const std::string& target) {
   return CopyFile(source, target) && unlink(source.c_str()) == 0;
 }
 
+bool IsPlausibleReading(const FileCommand& reading) {
+  struct stat source;
+  if (stat(reading.Source.c_str(), &source) != 0 || S_ISDIR(source.st_mode)) return false;
+  size_t separator = reading.Target.rfind('/');
+  return separator == std::string::npos || IsDirectory(reading.Target.substr(0, separator + 1));
+}
+
+// Of the ways a command line splits into two paths, the one whose source
+// exists and whose target directory exists. None, or more than one, is a
+// failure: guessing could copy the wrong file over another.
+bool ChooseReading(const std::vector<FileCommand>& readings, FileCommand& chosen) {
+  int plausible = 0;
+  for (const FileCommand& reading : readings) {
+    if (!IsPlausibleReading(reading)) continue;
+    chosen = reading;
+    ++plausible;
+  }
+  return plausible == 1;
+}
+
 }  // namespace
 
 // Both forms are carried out here rather than by a shell, so no byte of a
 // file name is ever interpreted.
 int RunCommand(const std::string& command) {
-  FileCommand parsed;
-  if (!ParseFileCommand(command, parsed)) return CommandFailed;
-  bool done = parsed.Kind == FileCommand::Verb::Copy ? CopyFile(parsed.Source, parsed.Target)
-                                                      : MoveFile(parsed.Source, parsed.Target);
+  FileCommand chosen;
+  if (!ChooseReading(ParseFileCommand(command), chosen)) return CommandFailed;
+  bool done = chosen.Kind == FileCommand::Verb::Copy ? CopyFile(chosen.Source, chosen.Target)
+                                                      : MoveFile(chosen.Source, chosen.Target);
   return done ? 0 : CommandFailed;
 }
 

@@ -229,6 +229,26 @@ TEST_F(Platform, FailedCommandsChangeNothing) {
   EXPECT_TRUE(fs::is_empty(At("dir/src")));
 }
 
+TEST_F(Platform, AmbiguousCommandLinesAreRefused) {
+  // copy "d/x" "b/x" "c/x" >nul: d/x" "b/x to c/x, or d/x to b/x" "c/x.
+  const fs::path previous = fs::current_path();
+  fs::current_path(Dir);
+  fs::create_directories("d/x\" \"b");
+  fs::create_directory("c");
+  Write("d/x\" \"b/x", "inner");
+  const std::string command = BuildCopyCommand("d/x\" \"b/x", "c/x");
+  EXPECT_EQ(RunCommand(command), 0);
+  EXPECT_EQ(Read("c/x"), "inner");
+  // Once both readings name an existing file and directory, neither is taken.
+  Write("d/x", "outer");
+  fs::create_directories("b/x\" \"c");
+  Write("c/x", "old");
+  EXPECT_NE(RunCommand(command), 0);
+  EXPECT_EQ(Read("c/x"), "old");
+  EXPECT_TRUE(fs::is_empty("b/x\" \"c"));
+  fs::current_path(previous);
+}
+
 TEST_F(Platform, MoveRenamesOverAnExistingTarget) {
   Write("a", "new");
   Write("b", "old");
