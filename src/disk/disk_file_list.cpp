@@ -37,6 +37,13 @@ std::unique_ptr<Disk_FileList> MakeFileList(const std::string& text) {
 
 Disk_FileList::Disk_FileList(const std::string& text) : FileList(4) { Open(text); }
 
+Disk_FileList::Disk_FileList(const std::string& directory,
+                             const std::vector<std::string>& masks)
+    : FileList(4) {
+  MyPath = directory;
+  for (const std::string& mask : masks) AddMask(mask);
+}
+
 void Disk_FileList::Open(const std::string& text) {
   std::string remaining = text;
   bool first = true;
@@ -65,7 +72,11 @@ void Disk_FileList::AddPiece(const std::string& piece, bool first) {
     }
     mask = parts.Name + parts.Extension;
   }
-  MyFiles = first ? mask : MyFiles + " & " + mask;
+  AddMask(mask);
+}
+
+void Disk_FileList::AddMask(const std::string& mask) {
+  MyFiles = Masks.empty() ? mask : MyFiles + " & " + mask;
   Masks.push_back(mask);
   ScanMask(mask);
 }

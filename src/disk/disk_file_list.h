@@ -11,6 +11,9 @@
 class Disk_FileList : public FileList {
  public:
   explicit Disk_FileList(const std::string& text);
+  // The list of directory (empty, or ending in a separator) read with masks,
+  // for texts already divided: a name may hold ';' or '@' as it stands.
+  Disk_FileList(const std::string& directory, const std::vector<std::string>& masks);
 
   int Delete() override;
   int CopyTo(const std::string& target) override;
@@ -20,6 +23,7 @@ class Disk_FileList : public FileList {
  private:
   void Open(const std::string& text);
   void AddPiece(const std::string& piece, bool first);
+  void AddMask(const std::string& mask);
   void ScanMask(const std::string& mask);
   // Copies the entries the gate lets through; copied[i] records which were.
   void CopyEntries(const std::string& target, bool carryEmpty, std::vector<bool>& copied);

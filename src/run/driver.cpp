@@ -45,12 +45,6 @@ bool WalksSide(char suffix, char side) {
   return suffix == side || suffix == 'B' || suffix == 'b';
 }
 
-std::string JoinMasks(const FileList& list) {
-  std::string masks;
-  for (const std::string& mask : list.Masks) masks += (masks.empty() ? "" : ";") + mask;
-  return masks;
-}
-
 void ApplyFileMarkers(FileList& list1, FileList& list2) {
   if (Settings.Modifier.empty()) {
     list1.SetAllMarks(false);
@@ -62,9 +56,14 @@ void ApplyFileMarkers(FileList& list1, FileList& list2) {
 
 }  // namespace
 
-void DoDirPair(const std::string& first, const std::string& second, Walk walk) {
+void DoDirPair(const std::string& first, const std::string& second) {
   std::unique_ptr<Disk_FileList> list1 = MakeFileList(first);
   std::unique_ptr<Disk_FileList> list2 = MakeFileList(second);
+  DoDirPair(std::move(list1), std::move(list2), Walk::Subdirectories);
+}
+
+void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileList> list2,
+               Walk walk) {
   ApplyFileMarkers(*list1, *list2);
   ImplementAction(Settings.Action, *list1, *list2);
   if (!Settings.Recurse) return;
@@ -84,7 +83,6 @@ void DoDirPair(const std::string& first, const std::string& second, Walk walk) {
 
 void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2) {
   const bool walkingSide2OfBoth = &walked == &list2 && WalksSide(Settings.ActionSuffix, '1');
-  const std::string masks = JoinMasks(list1);
   FindRecord record;
   for (int found = SearchStart(walked.MyPath + "*", AttrDirectory, record); found == 0;
        found = SearchNext(record)) {
@@ -102,7 +100,10 @@ void RecurseInto(const FileList& walked, const FileList& list1, const FileList& 
       continue;
     // Side 1's walk already went below a subdirectory that both sides have.
     const Walk walk = walkingSide2OfBoth && exists1 ? Walk::PairOnly : Walk::Subdirectories;
-    DoDirPair(sub1 + masks, sub2 + masks, walk);
+    // Both sides are read with list 1's masks. The lists are made from the
+    // divided texts, so a subdirectory name may hold ';' or '@'.
+    DoDirPair(std::make_unique<Disk_FileList>(sub1, list1.Masks),
+              std::make_unique<Disk_FileList>(sub2, list1.Masks), walk);
   }
   SearchClose(record);
 }

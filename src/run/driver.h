@@ -2,9 +2,11 @@
 // every subdirectory pair, depth first.
 #pragma once
 
+#include <memory>
 #include <string>
 
 class FileList;
+class Disk_FileList;
 
 // How much of the tree below a pair is walked.
 enum class Walk {
@@ -12,8 +14,11 @@ enum class Walk {
   PairOnly,        // the pair alone: an earlier walk already covered below it
 };
 
-void DoDirPair(const std::string& first, const std::string& second,
-               Walk walk = Walk::Subdirectories);
+// Processes the pair of directory-and-FileSet texts, and everything below.
+void DoDirPair(const std::string& first, const std::string& second);
+// Processes a pair of lists already read, and as much below as walk says.
+void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileList> list2,
+               Walk walk);
 void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2);
 bool IsRecurseSkip(char c);
 void RemoveListDir(const std::string& directory);

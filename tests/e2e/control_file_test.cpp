@@ -79,9 +79,9 @@ TEST_F(ControlFile, LinesOfThousandsOfCharactersAreReadWhole) {
   Expect({"@pairs.txt", "List1", "All1", "/r"},
          Warning(noTab) + Listed(detour + "a/s/*.*", "g.txt") + Listed("c/*.*", "h.txt"));
   Expect({"@pairs.txt", "Update2", "/r"},
-         Warning(noTab) +
-             Lines({"Copying " + detour + "a/s/g.txt to b/s/g.txt", "Creating target directory b/s",
-                "Trying to create directory b/s", "Copying c/h.txt to " + detour + "d/h.txt"}));
+         Warning(noTab) + Lines({"Copying " + detour + "a/s/g.txt to b/s/g.txt",
+                                 "Creating target directory b/s", "Trying to create directory b/s",
+                                 "Copying c/h.txt to " + detour + "d/h.txt"}));
 }
 
 TEST_F(ControlFile, GarbageLinesAreReportedByteForByte) {

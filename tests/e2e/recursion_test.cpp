@@ -489,6 +489,25 @@ TEST_F(Recursion, EverySubdirectoryPairIsReadWithAllMasksInOrder) {
          Lines({In("b/sub/*.txt"), Row({"u.txt"})}));
 }
 
+TEST_F(Recursion, SubdirectoryNamesAreNeverReadAsFileSets) {
+  // A ';' would split the subdirectory's text into pieces, and an '@' as its
+  // second character would read as a packed list: names are names.
+  File("x@y/k.txt", "k");
+  File("x@y/a;b/m.txt", "m");
+  Dir("d");
+  Expect({"", "d", "Update2", "/r", "/q"},
+         Lines({"Creating target directory d/x@y", "Trying to create directory d/x@y",
+                "Creating target directory d/x@y/a;b", "Trying to create directory d/x@y/a;b"}));
+  EXPECT_EQ(Read("d/x@y/a;b/m.txt"), "m");
+  Dir("s");
+  std::rename(Abs("x@y").c_str(), Abs("s/x@y").c_str());
+  Expect({"s/", "d", "ListB", "AllB", "/r"},
+         Lines({In("s/x@y/*.*"), Row({"k.txt"}), In("d/x@y/*.*"), Row({"k.txt"}),
+                In("s/x@y/a;b/*.*"), Row({"m.txt"}), In("d/x@y/a;b/*.*"), Row({"m.txt"}),
+                In("s/x@y/a;b/*.*"), Row({"m.txt"}), In("d/x@y/a;b/*.*"), Row({"m.txt"}),
+                In("s/x@y/*.*"), Row({"k.txt"}), In("d/x@y/*.*"), Row({"k.txt"})}));
+}
+
 // ---------------------------------------------------------------------------
 // Guards
 
