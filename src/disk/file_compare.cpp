@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "run/settings.h"
 #include "support/console.h"
@@ -17,12 +17,23 @@ constexpr size_t kBlockSize = 20480;
 constexpr size_t kBlocksPerRead = 50;
 constexpr char kCtrlZ = 0x1A;
 
+constexpr size_t kReadSize = kBlockSize * kBlocksPerRead;
+
+// The two read buffers live for the whole run: a tree comparison opens
+// thousands of small files, and a fresh megabyte each time (allocated,
+// cleared, given back) would cost more than reading them.
+char* ReadBuffer(int which) {
+  static std::unique_ptr<char[]> buffers[2];
+  if (!buffers[which]) buffers[which].reset(new char[kReadSize]);
+  return buffers[which].get();
+}
+
 // Delivers a file in logical blocks of kBlockSize bytes, read in larger
 // pieces. A block is shorter than kBlockSize only at the end of the file.
 class BlockReader {
  public:
-  explicit BlockReader(const std::string& path)
-      : File(path), Buffer(kBlockSize * kBlocksPerRead) {}
+  BlockReader(const std::string& path, int buffer)
+      : File(path), Buffer(ReadBuffer(buffer)) {}
 
   bool IsOpen() const { return File.IsOpen(); }
   bool Failed() const { return ReadError; }
@@ -31,25 +42,25 @@ class BlockReader {
   size_t NextBlock(const char*& block) {
     if (Position == Filled && !AtEnd) Refill();
     size_t length = std::min(kBlockSize, Filled - Position);
-    block = Buffer.data() + Position;
+    block = Buffer + Position;
     Position += length;
     return length;
   }
 
  private:
   void Refill() {
-    long long count = File.ReadBytes(Buffer.data(), Buffer.size());
+    long long count = File.ReadBytes(Buffer, kReadSize);
     if (count < 0) {
       ReadError = true;
       count = 0;
     }
     Filled = static_cast<size_t>(count);
     Position = 0;
-    AtEnd = Filled < Buffer.size();
+    AtEnd = Filled < kReadSize;
   }
 
   InputFile File;
-  std::vector<char> Buffer;
+  char* Buffer;
   size_t Filled = 0;
   size_t Position = 0;
   bool AtEnd = false;
@@ -97,8 +108,8 @@ void WarnUnreadable(const std::string& path) { RunWarning2("Could not read file 
 }  // namespace
 
 int DiskFileCompare(const std::string& first, const std::string& second) {
-  BlockReader file1(first);
-  BlockReader file2(second);
+  BlockReader file1(first, 0);
+  BlockReader file2(second, 1);
   if (!Settings.Quiet) {
     Write("Comparing file ");
     Write(first);

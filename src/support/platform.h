@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Attribute bits of a directory entry.
 constexpr uint32_t AttrReadOnly = 0x01;
@@ -38,6 +39,14 @@ int SearchStart(const std::string& pattern, uint32_t requested,
 int SearchNext(FindRecord& record);
 // Ends the search; called once after the last step, also when none was found.
 void SearchClose(FindRecord& record);
+
+// The names of the subdirectories of directory (empty: the current
+// directory) that a search of its "*" with request AttrDirectory delivers,
+// in the same order: links followed, "." and ".." left out. Only entries
+// whose type the directory itself does not tell are looked at, so the
+// files of a directory cost nothing. False, and no names, when the
+// directory cannot be read.
+bool ListSubdirectories(const std::string& directory, std::vector<std::string>& names);
 
 // True when a listing of path can be opened: path names an existing, readable
 // directory. The empty path is the current directory.
@@ -78,6 +87,7 @@ class InputFile {
 
  private:
   intptr_t Handle = -1;
+  bool Sequential = false;  // the system was told the file is read through
 };
 
 // The separator Vorn appends when it builds a path, and the console's line end.

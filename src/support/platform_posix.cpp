@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -29,13 +30,31 @@
 
 // A search reads its directory completely at the start, so the entries can
 // be delivered in name order and a directory changing underneath cannot
-// disturb the sequence.
+// disturb the sequence. The names stand end to end in one text and the
+// entries are small, so a directory of a million names costs two
+// allocations that grow, and sorting it moves little memory.
 struct SearchState {
-  std::vector<FindRecord> Entries;
+  struct Entry {
+    uint64_t Key = 0;  // the name's first eight folded bytes, for a quick order
+    uint64_t Size = 0;
+    size_t NameAt = 0;
+    uint32_t NameLength = 0;
+    uint32_t Attributes = 0;
+    uint16_t Time = 0;
+    uint16_t Date = 0;
+  };
+  std::string Names;
+  std::vector<Entry> Entries;
   size_t Next = 0;
+
+  std::string_view NameOf(const Entry& entry) const {
+    return std::string_view(Names).substr(entry.NameAt, entry.NameLength);
+  }
 };
 
 namespace {
+
+using SearchEntry = SearchState::Entry;
 
 constexpr uint32_t AttrSpecial = AttrHidden | AttrSystem | AttrDirectory;
 
@@ -100,17 +119,37 @@ void SplitPattern(const std::string& pattern, std::string& directory, std::strin
 
 bool IsDotDirectory(std::string_view name) { return name == "." || name == ".."; }
 
+uint32_t HiddenAttribute(std::string_view name) {
+  return name[0] == '.' && !IsDotDirectory(name) ? AttrHidden : 0;
+}
+
 uint32_t KindAttributes(const struct stat& info) {
   if (S_ISDIR(info.st_mode)) return AttrDirectory;
   if (S_ISREG(info.st_mode)) return 0;
   return AttrSystem;
 }
 
+// The kind that the type a directory read reports settles without a stat;
+// none for a link or an unknown type, which only a stat through it can tell.
+std::optional<uint32_t> KindOfType(unsigned char type) {
+  switch (type) {
+    case DT_REG:
+      return 0;
+    case DT_DIR:
+      return AttrDirectory;
+    case DT_LNK:
+    case DT_UNKNOWN:
+      return std::nullopt;
+    default:
+      return AttrSystem;
+  }
+}
+
 uint32_t PermissionAttribute(const struct stat& info) {
   return (info.st_mode & S_IWUSR) ? AttrArchive : AttrReadOnly;
 }
 
-void SetLocalTime(time_t seconds, FindRecord& record) {
+void SetLocalTime(time_t seconds, SearchEntry& entry) {
   struct tm local {};
   constexpr int Unknown = 0;  // packs as the earliest date there is
   DosDateTime packed = localtime_r(&seconds, &local) == nullptr
@@ -118,28 +157,26 @@ void SetLocalTime(time_t seconds, FindRecord& record) {
                            : PackDosDateTime(local.tm_year + 1900, local.tm_mon + 1,
                                              local.tm_mday, local.tm_hour,
                                              local.tm_min, local.tm_sec);
-  record.Date = packed.Date;
-  record.Time = packed.Time;
+  entry.Date = packed.Date;
+  entry.Time = packed.Time;
 }
 
 // Describes one entry as seen through symbolic links; a link that leads
 // nowhere still exists as a system entry. False when the entry is gone.
-bool DescribeEntry(int directory, std::string name, FindRecord& record) {
+bool DescribeEntry(int directory, const char* name, uint32_t hidden, SearchEntry& entry) {
   struct stat info;
   uint32_t kind;
-  if (fstatat(directory, name.c_str(), &info, 0) == 0) {
+  if (fstatat(directory, name, &info, 0) == 0) {
     kind = KindAttributes(info);
-  } else if (fstatat(directory, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+  } else if (fstatat(directory, name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
     kind = AttrSystem;
   } else {
     return false;
   }
-  bool hidden = name[0] == '.' && !IsDotDirectory(name);
-  record.Attributes = kind | PermissionAttribute(info) | (hidden ? AttrHidden : 0);
+  entry.Attributes = kind | PermissionAttribute(info) | hidden;
   // A directory's own size is a detail of the file system, not content.
-  record.Size = (kind & AttrDirectory) ? 0 : uint64_t(info.st_size);
-  SetLocalTime(info.st_mtime, record);
-  record.Name = std::move(name);
+  entry.Size = (kind & AttrDirectory) ? 0 : uint64_t(info.st_size);
+  SetLocalTime(info.st_mtime, entry);
   return true;
 }
 
@@ -148,51 +185,80 @@ bool IsRequested(uint32_t attributes, uint32_t requested) {
   return special == 0 || (special & requested) != 0;
 }
 
+unsigned char Folded(char c) { return static_cast<unsigned char>(FoldCase(c)); }
+
+// The first eight folded bytes, big end first, padded with zero bytes: two
+// keys that differ order their names as FoldedLess does, since a name holds
+// no zero byte and a shorter name sorts first.
+uint64_t FoldedKey(std::string_view name) {
+  uint64_t key = 0;
+  for (size_t i = 0; i < 8; ++i) key = (key << 8) | (i < name.size() ? Folded(name[i]) : 0);
+  return key;
+}
+
 // Letters fold to capitals, so '_' and the other marks between 'Z' and 'a'
 // sort after every letter.
-bool FoldedLess(const FindRecord& a, const FindRecord& b) {
-  const std::string& x = a.Name;
-  const std::string& y = b.Name;
+bool FoldedLess(std::string_view x, std::string_view y) {
   size_t common = std::min(x.size(), y.size());
   for (size_t i = 0; i < common; ++i) {
-    auto p = (unsigned char)FoldCase(x[i]);
-    auto q = (unsigned char)FoldCase(y[i]);
+    unsigned char p = Folded(x[i]);
+    unsigned char q = Folded(y[i]);
     if (p != q) return p < q;
   }
   if (x.size() != y.size()) return x.size() < y.size();
   return x < y;
 }
 
-// Reads every entry of the open directory whose name fits mask and whose
-// attributes are requested. False on a read error.
-bool CollectEntries(int directoryFd, const std::string& mask, uint32_t requested,
-                    std::vector<FindRecord>& entries) {
+void SortByName(SearchState& search) {
+  std::sort(search.Entries.begin(), search.Entries.end(),
+            [&search](const SearchEntry& a, const SearchEntry& b) {
+              if (a.Key != b.Key) return a.Key < b.Key;
+              return FoldedLess(search.NameOf(a), search.NameOf(b));
+            });
+}
+
+// Hands every entry of the open directory, with the directory's descriptor,
+// to take, and closes the directory. False when it cannot be read to its end.
+template <typename Take>
+bool ReadEntries(int directoryFd, Take take) {
   DirectoryStream stream(fdopendir(directoryFd));
   if (stream.Get() == nullptr) {
     close(directoryFd);
     return false;
   }
-  int fd = dirfd(stream.Get());
   for (;;) {
     errno = 0;
-    struct dirent* entry = readdir(stream.Get());
-    if (entry == nullptr) return errno == 0;
-    if (!MatchesMask(entry->d_name, mask)) continue;
-    FindRecord record;
-    if (DescribeEntry(fd, entry->d_name, record) &&
-        IsRequested(record.Attributes, requested)) {
-      entries.push_back(std::move(record));
-    }
+    struct dirent* found = readdir(stream.Get());
+    if (found == nullptr) return errno == 0;
+    take(dirfd(stream.Get()), *found);
   }
 }
 
-// Each entry is delivered once, so its name can be handed over.
-void Deliver(FindRecord& entry, FindRecord& record) {
-  record.Attributes = entry.Attributes;
-  record.Size = entry.Size;
-  record.Time = entry.Time;
-  record.Date = entry.Date;
-  record.Name = std::move(entry.Name);
+void AddEntry(std::string_view name, SearchEntry& entry, SearchState& search) {
+  entry.Key = FoldedKey(name);
+  entry.NameAt = search.Names.size();
+  entry.NameLength = uint32_t(name.size());
+  search.Names += name;
+  search.Entries.push_back(entry);
+}
+
+// Reads every entry of the open directory whose name fits mask and whose
+// attributes are requested. An entry whose type alone rules it out is never
+// looked at further. False on a read error.
+bool CollectEntries(int directoryFd, const std::string& mask, uint32_t requested,
+                    SearchState& search) {
+  std::string name;
+  return ReadEntries(directoryFd, [&](int fd, const struct dirent& found) {
+    name.assign(found.d_name);
+    if (!MatchesMask(name, mask)) return;
+    uint32_t hidden = HiddenAttribute(name);
+    std::optional<uint32_t> kind = KindOfType(found.d_type);
+    if (kind && !IsRequested(*kind | hidden, requested)) return;
+    SearchEntry entry;
+    if (DescribeEntry(fd, found.d_name, hidden, entry) &&
+        IsRequested(entry.Attributes, requested))
+      AddEntry(name, entry, search);
+  });
 }
 
 constexpr int NoEntry = 1;
@@ -206,8 +272,8 @@ int SearchStart(const std::string& pattern, uint32_t requested, FindRecord& reco
   int fd = OpenDirectory(directory.c_str());
   if (fd < 0) return NoEntry;
   auto search = std::make_shared<SearchState>();
-  if (!CollectEntries(fd, mask, requested, search->Entries)) return NoEntry;
-  std::sort(search->Entries.begin(), search->Entries.end(), FoldedLess);
+  if (!CollectEntries(fd, mask, requested, *search)) return NoEntry;
+  SortByName(*search);
   record.Search = std::move(search);
   return SearchNext(record);
 }
@@ -215,11 +281,36 @@ int SearchStart(const std::string& pattern, uint32_t requested, FindRecord& reco
 int SearchNext(FindRecord& record) {
   SearchState* search = record.Search.get();
   if (search == nullptr || search->Next >= search->Entries.size()) return NoEntry;
-  Deliver(search->Entries[search->Next++], record);
+  const SearchEntry& entry = search->Entries[search->Next++];
+  record.Attributes = entry.Attributes;
+  record.Size = entry.Size;
+  record.Time = entry.Time;
+  record.Date = entry.Date;
+  record.Name.assign(search->NameOf(entry));
   return 0;
 }
 
 void SearchClose(FindRecord& record) { record.Search.reset(); }
+
+bool ListSubdirectories(const std::string& directory, std::vector<std::string>& names) {
+  names.clear();
+  int fd = OpenDirectory(OrCurrentDirectory(directory));
+  if (fd < 0) return false;
+  SearchState search;
+  bool read = ReadEntries(fd, [&search](int fd, const struct dirent& found) {
+    if (IsDotDirectory(found.d_name)) return;
+    std::optional<uint32_t> kind = KindOfType(found.d_type);
+    struct stat info;
+    if (!kind) kind = fstatat(fd, found.d_name, &info, 0) == 0 ? KindAttributes(info) : AttrSystem;
+    SearchEntry entry;
+    if (*kind == AttrDirectory) AddEntry(found.d_name, entry, search);
+  });
+  if (!read) return false;
+  SortByName(search);
+  names.reserve(search.Entries.size());
+  for (const SearchEntry& entry : search.Entries) names.emplace_back(search.NameOf(entry));
+  return true;
+}
 
 bool OpenListing(const std::string& path) {
   return Descriptor(OpenDirectory(OrCurrentDirectory(path))).IsOpen();
@@ -387,9 +478,7 @@ int RunCommand(const std::string& command) {
 // Reading files
 
 InputFile::InputFile(const std::string& path)
-    : Handle(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-  if (Handle >= 0) posix_fadvise(int(Handle), 0, 0, POSIX_FADV_SEQUENTIAL);
-}
+    : Handle(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
 
 InputFile::~InputFile() {
   if (Handle >= 0) close(int(Handle));
@@ -404,6 +493,12 @@ long long InputFile::ReadBytes(char* buffer, size_t n) {
     if (got < 0) return -1;
     if (got == 0) break;
     total += size_t(got);
+  }
+  // Only a file longer than one read gains from reading ahead; most files
+  // of a tree are read whole at once, and the hint would cost a call each.
+  if (total == n && !Sequential) {
+    posix_fadvise(int(Handle), 0, 0, POSIX_FADV_SEQUENTIAL);
+    Sequential = true;
   }
   return (long long)total;
 }

@@ -1,6 +1,8 @@
 // End-to-end scenarios: each test gets a fresh temporary directory, builds
 // files there with exact contents and last-write times, runs the real vorn
 // binary in it (TZ=UTC) and checks the output, the status and the disk.
+// With VORN_WINE_EXE=/path/vorn.exe in the environment the runs start the
+// Windows build under Wine instead; scenario.cpp lists what that changes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -37,6 +39,9 @@ class Scenario : public ::testing::Test {
   std::string Abs(const std::string& path) const;
 
   RunResult Run(const std::vector<std::string>& arguments, const std::string& input = "");
+  // The same with extra "NAME=value" entries in the run's environment.
+  RunResult Run(const std::vector<std::string>& arguments, const std::string& input,
+                const std::vector<std::string>& environment);
   // Runs vorn and expects exactly this standard output, nothing on standard
   // error, and the status.
   void Expect(const std::vector<std::string>& arguments, const std::string& out,

@@ -10,8 +10,8 @@
 namespace {
 
 std::vector<std::string> ReadAllLines(const std::string& content) {
-  std::string path = std::filesystem::temp_directory_path() /
-                     ("vorn-lines-" + std::to_string(std::random_device()()));
+  std::string path = (std::filesystem::temp_directory_path() /
+                      ("vorn-lines-" + std::to_string(std::random_device()()))).string();
   std::ofstream(path, std::ios::binary) << content;
   std::vector<std::string> lines;
   {

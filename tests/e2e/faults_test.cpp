@@ -1,0 +1,189 @@
+// Faults injected below the platform layer: a full disk, I/O errors, failing
+// renames, deletions and directory creations, unreadable directories and
+// files that vanish after the scan. Every failure is reported with the right
+// status, the source stays intact, and a target is its old self or absent,
+// never partial; no temporary file is left behind.
+#include "../fault/fault_scenario.h"
+
+namespace {
+
+const char* const kOld = "2020-02-02 02:02:02";
+const char* const kNew = "2024-04-04 04:04:04";
+
+// Keeps the kernel from copying, so the bytes go through read and write.
+const std::string kPlainCopy = "ioctl:errno=EOPNOTSUPP;copy_file_range:errno=EXDEV;";
+
+std::string CopyLines(const std::string& name) {
+  return Lines({"Copying a/" + name + " to b/" + name, "Creating target directory b",
+                "Trying to create directory b"});
+}
+
+}  // namespace
+
+class Faults : public FaultScenario {
+ protected:
+  // a/big goes over an older b/big, a/new to a fresh name.
+  void MakePair() {
+    FileOfSize("a/big", 300000, kNew);
+    File("a/new", std::string(100000, 'n'), kNew);
+    File("b/big", "old target", kOld);
+  }
+  void ExpectPairUntouched() {
+    EXPECT_EQ(Tree("a"), Lines({"big 300000", "new 100000"}));
+    EXPECT_EQ(Tree("b"), Lines({"big 10"}));
+    EXPECT_EQ(Read("b/big"), "old target");
+    EXPECT_EQ(TimeOf("b/big"), kOld);
+  }
+};
+
+TEST_F(Faults, EveryFailingStepOfACopyLeavesTheOldTargetOrNone) {
+  MakePair();
+  const std::string source = Read("a/big");
+  const std::vector<std::string> steps = {
+      kPlainCopy + "write:after=65536:errno=ENOSPC",
+      kPlainCopy + "write:after=65536:errno=EIO",
+      kPlainCopy + "read:path=/a/:after=65536:errno=EIO",
+      "ioctl:errno=EOPNOTSUPP;copy_file_range:after=65536:errno=ENOSPC;write:errno=ENOSPC",
+      "mkostemp:errno=ENOSPC",
+      "fchmod:errno=EPERM",
+      "futimens:errno=EIO",
+      "close:path=/.vorn-:errno=EIO",
+      "rename:errno=EIO",
+      "rename:errno=ENOSPC"};
+  for (const std::string& rules : steps) {
+    SCOPED_TRACE(rules);
+    ExpectFault({"a/", "b", "Copy1", "All1"}, rules,
+                CopyLines("big") + CopyFailed("a/big") + Abort("Copy error."), 1);
+    ExpectPairUntouched();
+    ExpectFault({"a/", "b", "Copy1", "All1", "/nt"}, rules,
+                CopyLines("big") + CopyFailed("a/big") + CopyLines("new") + CopyFailed("a/new"));
+    ExpectPairUntouched();
+    EXPECT_EQ(Read("a/big"), source);
+  }
+}
+
+TEST_F(Faults, AKernelCopyThatStopsPartwayIsFinishedByThePlainLoop) {
+  MakePair();
+  ExpectFault({"a/", "b", "Copy1", "All1", "/q"},
+              "ioctl:errno=EOPNOTSUPP;copy_file_range:after=65536:errno=EIO", "");
+  EXPECT_EQ(Read("b/big"), Read("a/big"));
+  EXPECT_EQ(Read("b/new"), Read("a/new"));
+  EXPECT_EQ(TimeOf("b/big"), kNew);
+  EXPECT_EQ(Tree("b"), Lines({"big 300000", "new 100000"}));
+}
+
+TEST_F(Faults, AReadErrorNeverMakesTwoFilesEqual) {
+  File("a/x", "same bytes", kOld);
+  File("b/x", "same bytes", kOld);
+  const std::string warning = Lines({"WARNING: Could not read file b/x"});
+  ExpectFault({"a/", "b", "Del2", "ByteMatches", "/q"}, "read:path=/b/x$:errno=EIO", warning);
+  ExpectFault({"a/", "b", "Del2", "ExactMatches", "/q"}, "read:path=/b/x$:errno=EIO", warning);
+  ExpectFault({"a/", "b", "Del1", "DateMismatches", "ByteMatches", "/q"},
+              "read:path=/b/x$:errno=EIO", warning);
+  EXPECT_EQ(Tree("a") + Tree("b"), Lines({"x 10", "x 10"}));
+}
+
+TEST_F(Faults, AFailedDeletionStopsTheRunAndKeepsTheFile) {
+  File("a/x", "first");
+  File("a/y", "second");
+  Dir("b");
+  for (const char* error : {"EIO", "EACCES", "EROFS"}) {
+    ExpectFault({"a/", "b", "Del1", "All1"}, std::string("unlink:errno=") + error,
+                Lines({"Deleting a/x"}) + Abort("Error deleting file a/x"), 1);
+    EXPECT_EQ(Tree("a"), Lines({"x 5", "y 6"}));
+  }
+}
+
+TEST_F(Faults, AFailedMoveStopsTheRunWithTheFileWholeInOnePlaceAtLeast) {
+  File("a/x", std::string(200000, 'x'), kNew);
+  File("b/x", "old target", kOld);
+  const std::string failed = Lines({"Moving a/x to b/x"}) + Abort("Error moving file a/x");
+  // Within one file system a move is one rename.
+  ExpectFault({"a/", "b", "Move1", "All1"}, "rename:errno=EIO", failed, 1);
+  EXPECT_EQ(Tree("a") + Tree("b"), Lines({"x 200000", "x 10"}));
+  // Across file systems it is a copy, then the source's removal.
+  const std::string acrossDevices = "rename:path=a/x$:errno=EXDEV;";
+  ExpectFault({"a/", "b", "Move1", "All1"}, acrossDevices + kPlainCopy + "write:after=4096:errno=ENOSPC",
+              failed, 1);
+  EXPECT_EQ(Tree("a") + Tree("b"), Lines({"x 200000", "x 10"}));
+  ExpectFault({"a/", "b", "Move1", "All1"}, acrossDevices + "unlink:path=a/x$:errno=EIO", failed,
+              1);
+  EXPECT_EQ(Tree("a") + Tree("b"), Lines({"x 200000", "x 200000"}));
+  EXPECT_EQ(Read("b/x"), Read("a/x"));
+  File("b/x", "old target", kOld);
+  ExpectFault({"a/", "b", "Move1", "All1", "/q"}, acrossDevices, "");
+  EXPECT_EQ(Tree("a") + Tree("b"), Lines({"x 200000"}));
+  EXPECT_EQ(TimeOf("b/x"), kNew);
+}
+
+TEST_F(Faults, ATargetDirectoryThatCannotBeMadeFailsTheCopyCleanly) {
+  File("a/sub/x", "data");
+  Dir("b");
+  ExpectFault({"a/", "b", "Copy1", "All1", "/r"}, "mkdir:errno=ENOSPC",
+              Lines({"Copying a/sub/x to b/sub/x", "Creating target directory b/sub",
+                     "Trying to create directory b/sub", "Trying to create directory b"}) +
+                  CopyFailed("a/sub/x") + Abort("Copy error."),
+              1);
+  EXPECT_EQ(Tree("b"), "");
+  EXPECT_EQ(Tree("a"), Lines({"sub/", "sub/x 4"}));
+}
+
+TEST_F(Faults, ADirectoryThatCannotBeReadListsAsEmptyAndTheRunGoesOn) {
+  File("a/x", "in a");
+  File("a/sub/y", "in a/sub");
+  File("b/x", "in b");
+  File("b/sub/y", "in b/sub");
+  const std::string listedA = Lines({"**************** In directory a/*.*:", "x                   "});
+  for (const char* rules : {"readdir:path=/b$:errno=EIO", "fdopendir:path=/b$:errno=ENOMEM"}) {
+    SCOPED_TRACE(rules);
+    ExpectFault({"a/", "b", "ListB", "All1", "All2"}, rules, listedA);
+  }
+  // A subdirectory both sides have is listed once in each side's walk.
+  const std::string listedBSub =
+      Lines({"**************** In directory b/sub/*.*:", "y                   "});
+  ExpectFault({"a/", "b", "ListB", "All1", "All2", "/r"}, "readdir:path=/a/sub$:errno=EIO",
+              listedA + Lines({"**************** In directory b/*.*:", "x                   "}) +
+                  listedBSub + listedBSub);
+}
+
+// A directory that could not be read holds files all the same: taking it for
+// empty would make every file of the other side look unpaired.
+TEST_F(Faults, AnUnreadableDirectoryNeverCostsAFile) {
+  File("a/sub/x", "older, in a", kOld);
+  File("b/sub/x", "newer, in b", kNew);
+  const std::string rules = "readdir:path=/b/sub$:errno=EIO";
+  RunResult update = RunWithFault({"a/", "b", "Update2", "/r", "/q"}, rules);
+  EXPECT_EQ(Read("b/sub/x"), "newer, in b");
+  RunResult deletion = RunWithFault({"a/", "b", "Del1", "Only1", "/r", "/q"}, rules);
+  EXPECT_TRUE(Exists("a/sub/x"));
+  EXPECT_EQ(update.Err + deletion.Err, "");
+}
+
+TEST_F(Faults, AFileThatVanishesAfterTheScanIsReportedAndTheRunGoesOn) {
+  File("a/gone", "vanishes");
+  File("a/stays", "copied");
+  Dir("b");
+  for (const char* rules : {"open:path=a/gone$:errno=ENOENT", "stat:path=a/gone$:errno=ENOENT"}) {
+    SCOPED_TRACE(rules);
+    ExpectFault({"a/", "b", "Copy1", "All1", "/nt"}, rules,
+                Lines({"Copying a/gone to b/gone", "Creating target directory b",
+                       "Trying to create directory b"}) +
+                    CopyFailed("a/gone") + Lines({"Copying a/stays to b/stays"}));
+    EXPECT_EQ(Tree("b"), Lines({"stays 6"}));
+    std::filesystem::remove(Abs("b/stays"));
+  }
+  ExpectFault({"a/", "b", "Move1", "All1"}, "rename:path=a/gone$:errno=ENOENT",
+              Lines({"Moving a/gone to b/gone"}) + Abort("Error moving file a/gone"), 1);
+  // Gone between reading the directory and looking at the entry.
+  ExpectFault({"a/", "b", "List1", "All1"}, "fstatat:path=gone$:errno=ENOENT",
+              Lines({"**************** In directory a/*.*:", "stays               "}));
+  EXPECT_EQ(Tree("a"), Lines({"gone 8", "stays 6"}));
+}
+
+TEST_F(Faults, ADirectoryThatCannotBeRemovedAfterDeletionStaysQuietly) {
+  File("a/sub/x", "data");
+  Dir("b");
+  ExpectFault({"a/", "b", "Del1", "All1", "/r"}, "rmdir:errno=EBUSY",
+              Lines({"Deleting a/sub/x"}));
+  EXPECT_EQ(Tree("a"), Lines({"sub/"}));
+}
