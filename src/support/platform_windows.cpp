@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/dos_time.h"
+#include "support/file_command.h"
 #include "support/path_parts.h"
 #include "support/strings.h"
 
@@ -242,9 +243,25 @@ std::string FindInterpreter() {
   return {};
 }
 
+bool IsExistingDirectory(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The interpreter's copy and move put a file into a directory that stands at
+// the target's name and report success, so the file would end up elsewhere
+// than Vorn announced; some interpreters also report a move of a missing
+// file as done. Such commands fail here, as they do on every other platform.
+bool CannotBeCarriedOut(const std::string& command) {
+  for (const FileCommand& reading : ParseFileCommand(command))
+    if (!IsExistingFile(reading.Source) || IsExistingDirectory(reading.Target)) return true;
+  return false;
+}
+
 }  // namespace
 
 int RunCommand(const std::string& command) {
+  if (CannotBeCarriedOut(command)) return 1;
   std::string interpreter = FindInterpreter();
   if (interpreter.empty()) return NotStarted;
   std::string commandLine = ShortPath(interpreter) + " /c " + command;

@@ -120,16 +120,8 @@ const PosixOnly kPosixOnly[] = {
      "names as raw bytes; Windows reads them through the ANSI code page"},
     {"ControlFile.LinesOfThousandsOfCharactersAreReadWhole", "paths beyond 260 characters"},
     {"DeepTree.*", "paths beyond 260 characters"},
-    // The interpreter's copy and move, given a target that is an existing
-    // directory, put the file inside that directory and succeed.
-    {"Operations.CopyOntoADirectoryStopsTheRunUnderT", "copy into a directory of the name"},
-    {"Operations.CopyOntoADirectoryGoesOnUnderNt", "copy into a directory of the name"},
-    {"Operations.MoveOntoADirectoryStopsTheRunAndKeepsEarlierMoves",
-     "move into a directory of the name"},
     // Wine's own, not Windows' behaviour.
     {"Listing.MaskMatchingRules", "Wine's search matches '*.' like '*', not names without a dot"},
-    {"Operations.AnEntryGoneBeforeItsTurnStopsADeleteOrAMove",
-     "Wine's cmd move reports success for a source that does not exist"},
 };
 
 void SkipIfPosixOnly() {
