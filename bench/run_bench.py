@@ -3,22 +3,31 @@
 
 Run by hand, never in CI:
 
-    bench/run_bench.py --vorn build/vorn [--scale 1] [--scratch /tmp/vorn-bench]
-                       [--only W1,W2,W3,W4,W5,S] [--runs 5] [--warmup 1]
+    bench/run_bench.py [--vorn build/vorn] [--extra TAG=PATH]... [--scale 1]
+                       [--scratch /tmp/vorn-bench] [--only W1,W2,W3,W4,W5,S,F]
+                       [--runs 5] [--warmup 1]
 
-The trees are generated under the scratch directory (deterministic, see
-gen_trees.py) and kept between runs. Every command's result is checked once
-before it is timed; a wrong result stops the harness. All commands of one
-workload are timed in one hyperfine run, so their ratios are comparable even
-on a loaded machine. The table goes to standard output and to
-SCRATCH/results-SCALE.md.
+W1-W5 are the workloads, S the scaling series of W5, F the machine's floors
+(bench/floors.cpp). The trees are generated under the scratch directory
+(deterministic, see gen_trees.py) and kept between runs. Every command's
+result is checked once before it is timed; a wrong result stops the
+harness. The commands of one workload are timed in turn, round after round
+(warm-up rounds first), so that a machine that slows down or speeds up
+weighs on all of them alike and their ratios stay comparable even when the
+machine is shared. A W1 round first moves the old copy aside and flushes
+dirty pages; the copies are deleted only at the very end, since deleting
+many files slows the creation of new ones for minutes (leave a few minutes
+between two harness runs for the same reason). --extra adds another
+Vorn build to every workload (say the previous commit), shown with its tag
+and without a target. The table goes to standard output and to
+SCRATCH/scale-S/results.md.
 """
 import argparse
 import filecmp
-import json
 import os
 import shlex
 import shutil
+import statistics
 import subprocess
 import sys
 import time
@@ -107,11 +116,9 @@ def same_tree(source, copy):
     expect(want.keys() == got.keys(), f"{copy}: names differ from {source}: "
            f"{sorted(want.keys() ^ got.keys())[:5]}")
     for rel, (mode, size, mtime) in want.items():
-        g_mode, g_size, g_mtime = got[rel]
         if os.path.isdir(os.path.join(source, rel)):
             continue
-        expect(mode == g_mode and size == g_size and mtime == g_mtime,
-               f"{copy}/{rel}: {(g_mode, g_size, g_mtime)} != {(mode, size, mtime)}")
+        expect(got[rel] == (mode, size, mtime), f"{copy}/{rel}: {got[rel]} != {(mode, size, mtime)}")
         expect(filecmp.cmp(os.path.join(source, rel), os.path.join(copy, rel), shallow=False),
                f"{copy}/{rel}: content differs")
 
@@ -128,139 +135,172 @@ def fresh_dir_command(path, trash):
 # --- Workloads ---------------------------------------------------------------
 
 class Workload:
-    def __init__(self, name, cwd, commands, targets, prepare=None, ignore_failure=False,
-                 entries=None):
+    def __init__(self, name, cwd, vorn_commands, others, targets, vorns, prepare=None,
+                 ignore_failure=False, entries=None):
         self.name = name
         self.cwd = cwd
-        self.commands = commands          # [(label, command)], Vorn's first
+        # Every Vorn build runs every Vorn command; the first build is the
+        # one the targets are for.
+        self.commands = [(label + (f" [{tag}]" if tag else ""), template.format(vorn=path))
+                         for tag, path in vorns for label, template in vorn_commands]
+        self.vorn_labels = {label for label, _ in self.commands}
+        self.commands += others
         self.targets = targets            # [(vorn label, other label, max ratio)]
         self.prepare = prepare
         self.ignore_failure = ignore_failure
         self.entries = entries
 
+    def vorn_commands(self):
+        return [(label, cmd) for label, cmd in self.commands if label in self.vorn_labels]
 
-def w1(scratch, vorn):
+
+def w1(scratch, vorns):
     cwd = os.path.join(scratch, "w1")
-    trash = os.path.join(scratch, ".trash")
-    prepare = fresh_dir_command("dst", trash)
-    commands = [("vorn Update2 /r", f"{vorn} src/ dst Update2 /r /q"),
-                ("cp -a", "cp -a src/. dst"),
-                ("rsync -a", "rsync -a src/ dst/")]
-    for label, cmd in commands:
+    prepare = fresh_dir_command("dst", os.path.join(scratch, ".trash"))
+    workload = Workload("W1 copy tree", cwd, [("vorn Update2 /r", "{vorn} src/ dst Update2 /r /q")],
+                        [("cp -a", "cp -a src/. dst"), ("rsync -a", "rsync -a src/ dst/")],
+                        [("vorn Update2 /r", "cp -a", 1.0), ("vorn Update2 /r", "rsync -a", 0.3)],
+                        vorns, prepare=prepare)
+    for label, cmd in workload.commands:
         run(prepare, cwd)
         out = run(cmd, cwd).stdout.decode()
-        if label.startswith("vorn"):
-            expect("ERROR" not in out, f"vorn reported an error: {out[:500]}")
+        expect("ERROR" not in out, f"{label} reported an error: {out[:500]}")
         same_tree(os.path.join(cwd, "src"), os.path.join(cwd, "dst"))
-    return Workload("W1 copy tree", cwd, commands,
-                    [("vorn Update2 /r", "cp -a", 1.0), ("vorn Update2 /r", "rsync -a", 0.3)],
-                    prepare=prepare)
+    return workload
 
 
-def w2(scratch, vorn):
+def w2(scratch, vorns):
     cwd = os.path.join(scratch, "w2")
-    commands = [("vorn Sync /r", f"{vorn} a/ b Sync /r /q"),
-                ("vorn Update2 /r", f"{vorn} a/ b Update2 /r /q"),
-                ("rsync -a", "rsync -a a/ b/")]
-    before = (snapshot(os.path.join(cwd, "a")), snapshot(os.path.join(cwd, "b")))
-    for label, cmd in commands:
+    workload = Workload("W2 no-op sync", cwd,
+                        [("vorn Sync /r", "{vorn} a/ b Sync /r /q"),
+                         ("vorn Update2 /r", "{vorn} a/ b Update2 /r /q")],
+                        [("rsync -a", "rsync -a a/ b/")],
+                        [("vorn Sync /r", "rsync -a", 1.0), ("vorn Update2 /r", "rsync -a", 0.6)],
+                        vorns)
+    sides = [os.path.join(cwd, "a"), os.path.join(cwd, "b")]
+    before = [snapshot(side) for side in sides]
+    files_before = {k: v for k, v in before[1].items() if not os.path.isdir(os.path.join(sides[1], k))}
+    for label, cmd in workload.commands:
         out = run(cmd, cwd).stdout
         expect(out == b"", f"{label} printed {out[:300]!r}")
-        after = (snapshot(os.path.join(cwd, "a")), snapshot(os.path.join(cwd, "b")))
-        changed = {k for k in before[1] if before[1][k] != after[1].get(k)
-                   and not os.path.isdir(os.path.join(cwd, "b", k))}
-        expect(before[0] == after[0] and not changed and before[1].keys() == after[1].keys(),
-               f"{label} changed the trees: {sorted(changed)[:5]}")
-    return Workload("W2 no-op sync", cwd, commands,
-                    [("vorn Sync /r", "rsync -a", 1.0), ("vorn Update2 /r", "rsync -a", 0.6)])
+        after = [snapshot(side) for side in sides]
+        files_after = {k: v for k, v in after[1].items() if not os.path.isdir(os.path.join(sides[1], k))}
+        expect(before[0] == after[0] and files_before == files_after, f"{label} changed the trees")
+    return workload
 
 
-def w3(scratch, vorn):
+def w3(scratch, vorns):
     cwd = os.path.join(scratch, "w3")
     with open(os.path.join(cwd, "want.txt")) as f:
         changed = set(f.read().split("\n")) - {""}
-    commands = [("vorn ByteMismatches /r", f"{vorn} a/ b List1 ByteMismatches /r /q"),
-                ("diff -rq", "diff -rq a b")]
-    out = run(commands[0][1], cwd).stdout.decode()
-    expect(out == tree_listing(cwd, "a", changed), "vorn's listing is not the expected one")
-    out = run(commands[1][1], cwd, check_status=False).stdout.decode()
+    workload = Workload("W3 compare trees", cwd,
+                        [("vorn ByteMismatches /r", "{vorn} a/ b List1 ByteMismatches /r /q")],
+                        [("diff -rq", "diff -rq a b")],
+                        [("vorn ByteMismatches /r", "diff -rq", 0.8)], vorns, ignore_failure=True)
+    want = tree_listing(cwd, "a", changed)
+    for label, cmd in workload.vorn_commands():
+        expect(run(cmd, cwd).stdout.decode() == want, f"{label}: not the expected listing")
+    out = run("diff -rq a b", cwd, check_status=False).stdout.decode()
     found = {line.split(" ")[1][2:] for line in out.splitlines()}
     expect(found == changed, f"diff found {len(found)} files, not the {len(changed)} changed")
-    return Workload("W3 compare trees", cwd, commands,
-                    [("vorn ByteMismatches /r", "diff -rq", 0.8)], ignore_failure=True)
+    return workload
 
 
-def w4(scratch, vorn):
+def w4(scratch, vorns):
     cwd = os.path.join(scratch, "w4")
-    commands = [("vorn ByteMatches", f"{vorn} a/ b ListB ByteMatches /q"),
-                ("cmp", "cmp a/big.bin b/big.bin")]
-    out = run(commands[0][1], cwd).stdout.decode()
-    expect(out == listing("a/", ["big.bin"]) + listing("b/", ["big.bin"]),
-           f"vorn printed {out!r}")
-    run(commands[1][1], cwd)
-    return Workload("W4 compare 1 GiB", cwd, commands, [("vorn ByteMatches", "cmp", 1.0)])
+    workload = Workload("W4 compare 1 GiB", cwd,
+                        [("vorn ByteMatches", "{vorn} a/ b ListB ByteMatches /q")],
+                        [("cmp", "cmp a/big.bin b/big.bin")],
+                        [("vorn ByteMatches", "cmp", 1.0)], vorns)
+    want = listing("a/", ["big.bin"]) + listing("b/", ["big.bin"])
+    for label, cmd in workload.vorn_commands():
+        out = run(cmd, cwd).stdout.decode()
+        expect(out == want, f"{label} printed {out!r}")
+    run("cmp a/big.bin b/big.bin", cwd)
+    return workload
 
 
-def w5(scratch, vorn, count, label=None):
+def w5(scratch, vorns, count, name=None):
     cwd = os.path.join(scratch, f"w5-{count}")
     with open(os.path.join(cwd, "want.txt")) as f:
         newer = set(f.read().split("\n")) - {""}
-    commands = [("vorn Nonmatches", f"{vorn} a/ b ListB Nonmatches /q"),
-                ("rsync -an", "rsync -an a/ b/")]
-    out = run(commands[0][1], cwd).stdout.decode()
-    expect(out == listing("a/", newer) + listing("b/", newer), "vorn's listing is not expected")
+    workload = Workload(name or f"W5 {count:,} entries", cwd,
+                        [("vorn Nonmatches", "{vorn} a/ b ListB Nonmatches /q")],
+                        [("rsync -an", "rsync -an a/ b/")],
+                        [("vorn Nonmatches", "rsync -an", 0.7)], vorns, entries=count)
+    want = listing("a/", newer) + listing("b/", newer)
+    for label, cmd in workload.vorn_commands():
+        expect(run(cmd, cwd).stdout.decode() == want, f"{label}: not the expected listing")
     out = run("rsync -ani a/ b/", cwd).stdout.decode()
     found = {line.split(" ", 1)[1] for line in out.splitlines() if line[1] == "f"}
     expect(found == newer, f"rsync found {len(found)} files, not the {len(newer)} newer")
-    return Workload(label or f"W5 {count} entries", cwd, commands,
-                    [("vorn Nonmatches", "rsync -an", 0.7)], entries=count)
+    return workload
 
 
 # --- Timing ------------------------------------------------------------------
 
+def timed_run(command, cwd):
+    """Wall seconds, CPU seconds (user + system), peak resident KiB and exit
+    status of one run; the processes it waits for count too. The peak comes
+    from GNU time, which runs the command from a small process of its own:
+    a process forked from this one would start with this one's size."""
+    peak_file = os.path.join(cwd, "..", ".peak")
+    start = time.perf_counter()
+    process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak_file]
+                               + shlex.split(command), cwd=cwd,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    wall = time.perf_counter() - start
+    with open(peak_file) as f:
+        lines = f.read().split()
+    # GNU time reports a failed command before the figure, which comes last.
+    return (wall, usage.ru_utime + usage.ru_stime, int(lines[-1]),
+            os.waitstatus_to_exitcode(status))
+
+
 def time_workload(workload, runs, warmup, scratch):
-    json_path = os.path.join(scratch, "hyperfine.json")
-    cmd = ["hyperfine", "-N", "--style", "basic", "--warmup", str(warmup), "--runs", str(runs),
-           "--export-json", json_path]
-    if workload.ignore_failure:
-        cmd.append("-i")
-    for label, command in workload.commands:
-        if workload.prepare:
-            cmd += ["--prepare", workload.prepare]
-        cmd += ["-n", label, command]
-    subprocess.run(cmd, cwd=workload.cwd, check=True, stdout=sys.stderr)
-    with open(json_path) as f:
-        results = json.load(f)["results"]
+    """Warm-up rounds, then timed rounds; each round runs every command once,
+    in turn, so a machine that slows down or speeds up (other users, a file
+    system still busy with freed inodes) weighs on all of them alike."""
+    samples = {label: [] for label, _ in workload.commands}
+    for round_number in range(warmup + runs):
+        for label, command in workload.commands:
+            if workload.prepare:
+                run(workload.prepare, workload.cwd)
+            wall, cpu, peak, status = timed_run(command, workload.cwd)
+            expect(status == 0 or workload.ignore_failure, f"{label} exited {status}")
+            if round_number >= warmup:
+                samples[label].append((wall, cpu, peak))
+        print(f"{workload.name}: round {round_number + 1} of {warmup + runs}", file=sys.stderr)
     timings = {}
-    for (label, command), result in zip(workload.commands, results):
-        if workload.prepare:
-            run(workload.prepare, workload.cwd)
-        peak = run(f"/usr/bin/time -f %M {command} >/dev/null", workload.cwd,
-                   check_status=False).stderr.decode().split()[-1]
-        timings[label] = dict(median=result["median"], min=result["min"], max=result["max"],
-                              stddev=result["stddev"], peak_kib=int(peak))
+    for label, taken in samples.items():
+        walls = [wall for wall, _, _ in taken]
+        timings[label] = dict(median=statistics.median(walls), min=min(walls), max=max(walls),
+                              cpu=statistics.median(cpu for _, cpu, _ in taken),
+                              peak_kib=max(peak for _, _, peak in taken))
     return timings
 
 
 def format_table(rows):
-    lines = ["| Workload | Command | Median (s) | Min–max (s) | Peak RSS (MiB) | Vorn/other | Target | Met |",
-             "|---|---|---:|---:|---:|---:|---:|---|"]
+    lines = ["| Workload | Command | Median (s) | Min–max (s) | CPU (s) | Peak RSS (MiB) | "
+             "Vorn/other | Target | Met |",
+             "|---|---|---:|---:|---:|---:|---:|---:|---|"]
     for workload, timings in rows:
         ratios = {}
         for vorn_label, other, limit in workload.targets:
             ratios.setdefault(other, []).append(
                 (timings[vorn_label]["median"] / timings[other]["median"], limit, vorn_label))
         for label, t in timings.items():
-            ratio_text = target_text = met_text = ""
+            cells = ["", "", ""]
             if label in ratios:
-                ratio_text = "<br>".join(f"{r:.2f}" + (f" ({v})" if len(ratios[label]) > 1 else "")
-                                         for r, _, v in ratios[label])
-                target_text = "<br>".join(f"≤ {limit:.1f}" for _, limit, _ in ratios[label])
-                met_text = "<br>".join("yes" if r <= limit else "**no**"
-                                       for r, limit, _ in ratios[label])
+                several = len(ratios[label]) > 1
+                cells = ["<br>".join(f"{r:.2f}" + (f" ({v})" if several else "")
+                                     for r, _, v in ratios[label]),
+                         "<br>".join(f"≤ {limit:.1f}" for _, limit, _ in ratios[label]),
+                         "<br>".join("yes" if r <= limit else "**no**" for r, limit, _ in ratios[label])]
             lines.append(f"| {workload.name} | {label} | {t['median']:.3f} | "
-                         f"{t['min']:.3f}–{t['max']:.3f} | {t['peak_kib'] / 1024:.1f} | "
-                         f"{ratio_text} | {target_text} | {met_text} |")
+                         f"{t['min']:.3f}–{t['max']:.3f} | {t['cpu']:.3f} | "
+                         f"{t['peak_kib'] / 1024:.1f} | {' | '.join(cells)} |")
     return "\n".join(lines)
 
 
@@ -269,76 +309,125 @@ def name_bytes(cwd):
 
 
 def format_series(rows, baseline_kib):
-    lines = ["| Files per side | Command | Median (s) | µs per entry | Peak RSS (MiB) | "
-             "Bytes per entry | Bytes per entry beyond the names |",
-             "|---:|---|---:|---:|---:|---:|---:|"]
+    lines = ["| Files per side | Command | Median (s) | Min–max (s) | µs per entry | Peak RSS (MiB) | "
+             "Bytes per entry | Beyond the names |",
+             "|---:|---|---:|---:|---:|---:|---:|---:|"]
     for workload, timings in rows:
         entries = 2 * workload.entries  # list entries: both sides
         names = name_bytes(workload.cwd)
         for label, t in timings.items():
-            extra = (t["peak_kib"] - baseline_kib.get(label, 0)) * 1024
+            memory = ["", ""]
+            if label in workload.vorn_labels:
+                extra = (t["peak_kib"] - baseline_kib[label]) * 1024
+                memory = [f"{extra / entries:.0f}", f"{(extra - names) / entries:.0f}"]
             lines.append(f"| {workload.entries:,} | {label} | {t['median']:.3f} | "
-                         f"{t['median'] / entries * 1e6:.2f} | {t['peak_kib'] / 1024:.1f} | "
-                         f"{extra / entries:.0f} | {(extra - names) / entries:.0f} |")
+                         f"{t['min']:.3f}–{t['max']:.3f} | {t['median'] / entries * 1e6:.2f} | "
+                         f"{t['peak_kib'] / 1024:.1f} | {' | '.join(memory)} |")
+    return "\n".join(lines)
+
+
+# --- Floors ------------------------------------------------------------------
+
+def floors(scratch, scale, runs):
+    """The least work each workload needs on this machine, timed with
+    floors.cpp on the same trees; the median of runs tries."""
+    binary = os.path.join(scratch, "floors")
+    subprocess.run(["g++", "-O2", "-std=c++20", os.path.join(HERE, "floors.cpp"), "-o", binary],
+                   check=True)
+    trash = os.path.join(scratch, ".trash")
+    files = max(1, int(20000 * scale))
+    w5_dir = f"w5-{max(1, int(100000 * scale))}"
+    probes = [
+        ("W1", "create files of 8 KiB (open, write, close)",
+         lambda d: f"{binary} create {d} {files} 8192"),
+        ("W1", "the same, each under a temporary name and renamed",
+         lambda d: f"{binary} create {d} {files} 8192 rename"),
+        ("W2", "one directory read and one fstatat per entry, both trees",
+         lambda d: f"{binary} stat w2/a w2/b"),
+        ("W3", "two stats per pair (both trees)", lambda d: f"{binary} stat w3/a w3/b"),
+        ("W3", "open, read to the end, close, compare: two files",
+         lambda d: f"{binary} read2 w3/a w3/b"),
+        ("W4", "read the warm W4 file (1 MiB reads)", lambda d: f"{binary} read w4/a/big.bin"),
+        ("W4", "compare two warm buffers of 1 GiB", lambda d: f"{binary} memcmp {1024 if scale >= 1 else 64}"),
+        ("W5", "one directory read and one fstatat per entry, both sides",
+         lambda d: f"{binary} stat {w5_dir}/a {w5_dir}/b"),
+    ]
+    lines = ["| Workload | Floor | Median time | Per item |", "|---|---|---:|---|"]
+    for workload, what, command in probes:
+        results = []
+        for _ in range(runs):
+            d = os.path.join(trash, f"floor-{time.time_ns()}")
+            os.makedirs(d)
+            # "what: SECONDS s, PER ITEM"
+            results.append(run(command(d), scratch).stdout.decode().splitlines()[0].rsplit(": ", 1)[1])
+        seconds = [float(r.split(" s")[0]) for r in results]
+        middle = results[seconds.index(statistics.median_low(seconds))]
+        lines.append(f"| {workload} | {what} | {statistics.median_low(seconds):.4f} s | "
+                     f"{middle.split(', ', 1)[1]} |")
     return "\n".join(lines)
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--vorn", default=os.path.join(REPO, "build", "vorn"))
+    parser.add_argument("--extra", action="append", default=[], metavar="TAG=PATH")
     parser.add_argument("--scale", type=float, default=1.0)
     parser.add_argument("--scratch", default="/tmp/vorn-bench")
-    parser.add_argument("--only", default="W1,W2,W3,W4,W5,S")
+    parser.add_argument("--only", default="W1,W2,W3,W4,W5,S,F")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--warmup", type=int, default=1)
     args = parser.parse_args()
-    vorn = os.path.abspath(args.vorn)
+    vorns = [("", os.path.abspath(args.vorn))] + [
+        (tag, os.path.abspath(path)) for tag, path in (e.split("=", 1) for e in args.extra)]
     scratch = os.path.join(args.scratch, f"scale-{args.scale:g}")
     only = set(args.only.upper().split(","))
     series = [max(1, int(n * args.scale)) for n in (10000, 100000, 1000000)]
     w5_count = max(1, int(100000 * args.scale))
 
-    trees = [w for w in ("W1", "W2", "W3", "W4") if w in only]
-    sizes = ([w5_count] if "W5" in only else []) + (series if "S" in only else [])
+    trees = [w.lower() for w in ("W1", "W2", "W3", "W4") if w in only or "F" in only]
+    sizes = [w5_count] if {"W5", "F"} & only else []
+    sizes += series if "S" in only else []
     subprocess.run([sys.executable, os.path.join(HERE, "gen_trees.py"), scratch, str(args.scale)]
-                   + [w.lower() for w in trees] + [f"w5:{n}" for n in dict.fromkeys(sizes)],
-                   check=True)
+                   + trees + [f"w5:{n}" for n in dict.fromkeys(sizes)], check=True)
 
     load_before = os.getloadavg()
     started = time.strftime("%Y-%m-%d %H:%M")
-    rows, series_rows = [], []
-    makers = {"W1": lambda: w1(scratch, vorn), "W2": lambda: w2(scratch, vorn),
-              "W3": lambda: w3(scratch, vorn), "W4": lambda: w4(scratch, vorn),
-              "W5": lambda: w5(scratch, vorn, w5_count, "W5 one directory")}
-    for key in ("W1", "W2", "W3", "W4", "W5"):
-        if key in only:
-            workload = makers[key]()
-            rows.append((workload, time_workload(workload, args.runs, args.warmup, scratch)))
-    baseline = {}
+    makers = {"W1": lambda: w1(scratch, vorns), "W2": lambda: w2(scratch, vorns),
+              "W3": lambda: w3(scratch, vorns), "W4": lambda: w4(scratch, vorns),
+              "W5": lambda: w5(scratch, vorns, w5_count, "W5 one directory")}
+    rows = [(workload, time_workload(workload, args.runs, args.warmup, scratch))
+            for workload in (makers[key]() for key in makers if key in only)]
+    series_rows, baseline = [], {}
     if "S" in only:
         empty = os.path.join(scratch, "empty")
         for side in ("a", "b"):
             os.makedirs(os.path.join(empty, side), exist_ok=True)
-        for label, cmd in w5(scratch, vorn, series[0]).commands:
-            out = run(f"/usr/bin/time -f %M {cmd} >/dev/null", empty, check_status=False)
-            baseline[label] = int(out.stderr.decode().split()[-1])
+        for label, cmd in w5(scratch, vorns, series[0]).vorn_commands():
+            baseline[label] = timed_run(cmd, empty)[2]
         for count in series:
-            workload = w5(scratch, vorn, count)
+            workload = w5(scratch, vorns, count)
             series_rows.append((workload, time_workload(workload, args.runs, args.warmup, scratch)))
+    floor_table = floors(scratch, args.scale, args.runs) if "F" in only else ""
 
     report = [f"Scale {args.scale:g}, {started}, load average {load_before[0]:.2f} before and "
-              f"{os.getloadavg()[0]:.2f} after; medians of {args.runs} runs after {args.warmup} warm-up.",
-              ""]
+              f"{os.getloadavg()[0]:.2f} after; medians of {args.runs} runs after "
+              f"{args.warmup} warm-up round(s); CPU is the median user + system time of all "
+              f"threads and processes; peak RSS is the largest of one process.", ""]
     if rows:
         report += [format_table(rows), ""]
     if series_rows:
-        report += ["Scaling (W5; an entry is one file of one side's list, so 2 per file pair; "
-                   "memory beyond the run on two empty directories):", "",
+        report += ["Scaling (W5; an entry is one file of one side's list, so two per file pair; "
+                   "memory beyond a run on two empty directories):", "",
                    format_series(series_rows, baseline), ""]
+    if floor_table:
+        report += ["Floors (bench/floors.cpp on the same trees):", "", floor_table, ""]
     text = "\n".join(report)
     print(text)
-    with open(os.path.join(scratch, f"results-{args.scale:g}.md"), "w") as f:
+    with open(os.path.join(scratch, "results.md"), "w") as f:
         f.write(text)
+    # Deleting many files slows the creation of files for minutes after: the
+    # trash goes last, when nothing is timed any more.
     shutil.rmtree(os.path.join(scratch, ".trash"), ignore_errors=True)
 
 

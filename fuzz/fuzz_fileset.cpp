@@ -1,9 +1,11 @@
-// A directory-and-FileSet text read into a file list, inside a small tree
-// made for the run: the list's directory text is empty or ends in a
-// separator, its masks are the text's pieces, and every entry fits a mask.
+// The directory-and-FileSet text of a file list: inside a small tree made for
+// the run, the list's directory text is empty or ends in a separator, its
+// masks are the text's pieces, and every entry fits a mask.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,9 +17,23 @@
 
 namespace {
 
+// The tree of each fuzzing process is named after it. A crash leaves its
+// tree behind, so a new process first removes those of processes gone.
+const std::string kTreePrefix = "vorn-fuzz-fileset-";
 std::string Tree;
 
 void RemoveTree() { std::filesystem::remove_all(Tree); }
+
+void RemoveTreesOfEndedProcesses() {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator("/tmp", ignored)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(kTreePrefix)) continue;
+    const int pid = std::atoi(name.c_str() + kTreePrefix.size());
+    if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH)
+      std::filesystem::remove_all(entry.path(), ignored);
+  }
+}
 
 void Put(const std::string& path) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -29,8 +45,10 @@ void Put(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/vorn-fuzz-fileset-XXXXXX";
-  Tree = mkdtemp(pattern);
+  RemoveTreesOfEndedProcesses();
+  Tree = "/tmp/" + kTreePrefix + std::to_string(getpid());
+  std::filesystem::remove_all(Tree);
+  std::filesystem::create_directories(Tree);
   std::atexit(RemoveTree);
   if (chdir(Tree.c_str()) != 0) std::abort();
   for (const char* path : {"src/main.c", "src/util.c", "src/Util.h", "src/README", "src/.hidden",

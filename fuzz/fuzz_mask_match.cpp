@@ -1,4 +1,4 @@
-// MatchesMask on any name and mask, checked against a plain table-driven
+// MatchesMask on any name and mask: the same answers as a plain table-driven
 // matcher that tries every split a '*' can make.
 #include <string_view>
 

@@ -1,6 +1,6 @@
-// The switch and FileMarker pass over any words, then the FileMarkers and the
-// action applied to two small lists: every word either does its work or ends
-// the run through the fatal report, and never touches memory it should not.
+// The switch and FileMarker pass, the FileMarkers and the action: any words,
+// applied to two small lists, either do their work or end the run through the
+// fatal report, and never touch memory they should not.
 #include "fuzz_support.h"
 #include "lists/file_list.h"
 #include "lists/file_markers.h"

@@ -1,4 +1,4 @@
-// TextToReal on any text; where the text holds only what a plain decimal
+// TextToReal on any text: where the text holds only what a plain decimal
 // number is made of, the value is exactly the C library's in the C locale,
 // which reads such texts the same way.
 #include <cmath>

@@ -9,16 +9,18 @@ namespace {
 
 std::string FirstPiece(const std::string& text) { return text.substr(0, text.find(';')); }
 
-std::string DriveAndDirectory(const std::string& piece) {
-  PathParts parts = SplitPath(piece);
-  return parts.Drive + parts.Directory;
-}
-
 // A directory piece names the list's directory; an empty one stays empty,
 // which searches the current directory.
 std::string DirectoryText(const std::string& piece) {
   if (piece.empty() || EndsInSeparator(piece)) return piece;
   return piece + NativeSeparator();
+}
+
+// The directory part of a piece whose last component is a mask. A directory
+// part ending in "." or ".." gets its separator too, or names would be
+// appended to the dots.
+std::string DirectoryOf(const PathParts& parts) {
+  return DirectoryText(parts.Drive + parts.Directory);
 }
 
 }  // namespace
@@ -27,7 +29,7 @@ bool IsaDir(const std::string& path) { return OpenListing(path); }
 
 std::string ListDirectoryOf(const std::string& text) {
   std::string piece = FirstPiece(text);
-  return IsaDir(piece) ? DirectoryText(piece) : DriveAndDirectory(piece);
+  return IsaDir(piece) ? DirectoryText(piece) : DirectoryOf(SplitPath(piece));
 }
 
 std::unique_ptr<Disk_FileList> MakeFileList(const std::string& text) {
@@ -64,7 +66,7 @@ void Disk_FileList::AddPiece(const std::string& piece, bool first) {
     mask = "*.*";
   } else {
     PathParts parts = SplitPath(piece);
-    std::string path = parts.Drive + parts.Directory;
+    std::string path = DirectoryOf(parts);
     if (first) {
       MyPath = path;
     } else if (!path.empty() && !StrEq(path, MyPath)) {
@@ -83,8 +85,10 @@ void Disk_FileList::AddMask(const std::string& mask) {
 
 void Disk_FileList::ScanMask(const std::string& mask) {
   FindRecord record;
-  for (int found = SearchStart(MyPath + mask, 0, record); found == 0;
-       found = SearchNext(record)) {
+  int found = SearchStart(MyPath + mask, 0, record);
+  if (found == SearchUnreadable) Unreadable = true;
+  if (found == 0) Entries.reserve(Entries.size() + 1 + record.Following);
+  for (; found == 0; found = SearchNext(record)) {
     FileInf& entry = Entries.emplace_back();
     entry.Name = record.Name;
     entry.SetInfo(record);

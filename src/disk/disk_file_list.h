@@ -15,6 +15,9 @@ class Disk_FileList : public FileList {
   // for texts already divided: a name may hold ';' or '@' as it stands.
   Disk_FileList(const std::string& directory, const std::vector<std::string>& masks);
 
+  // The directory is there but could not be read: the list is incomplete.
+  bool Unreadable = false;
+
   int Delete() override;
   int CopyTo(const std::string& target) override;
   int MoveTo(const std::string& target) override;

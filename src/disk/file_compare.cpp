@@ -19,11 +19,11 @@ constexpr char kCtrlZ = 0x1A;
 
 constexpr size_t kReadSize = kBlockSize * kBlocksPerRead;
 
-// The two read buffers live for the whole run: a tree comparison opens
-// thousands of small files, and a fresh megabyte each time (allocated,
-// cleared, given back) would cost more than reading them.
+// The two read buffers of a thread live for the whole run: a tree
+// comparison opens thousands of small files, and a fresh megabyte each time
+// (allocated, cleared, given back) would cost more than reading them.
 char* ReadBuffer(int which) {
-  static std::unique_ptr<char[]> buffers[2];
+  thread_local std::unique_ptr<char[]> buffers[2];
   if (!buffers[which]) buffers[which].reset(new char[kReadSize]);
   return buffers[which].get();
 }
@@ -74,14 +74,13 @@ bool Differ(const char* a, const char* b, size_t length) {
 // Blocks of unequal length: equal only under /ctrlz when the longer file
 // ends with one extra Ctrl-Z.
 int CompareUnequalBlocks(const char* block1, size_t count1, const char* block2,
-                         size_t count2, BlockReader& longerFile) {
+                         size_t count2, BlockReader& longerFile, Comparison& comparison) {
   if (!Settings.AcceptCtrlZ) return 1;
   size_t shorter = std::min(count1, count2);
   if (std::max(count1, count2) - shorter > 1) return 1;
   const char* longer = count1 > count2 ? block1 : block2;
   if (longer[shorter] != kCtrlZ) {
-    Write("Failed to match because extra char not CtrlZ.");
-    EndLine();
+    comparison.ExtraNotCtrlZ = true;
     return 1;
   }
   if (Differ(block1, block2, shorter)) return 1;
@@ -89,7 +88,7 @@ int CompareUnequalBlocks(const char* block1, size_t count1, const char* block2,
   return longerFile.NextBlock(rest) == 0 ? 0 : 1;
 }
 
-int CompareBlocks(BlockReader& file1, BlockReader& file2) {
+int CompareBlocks(BlockReader& file1, BlockReader& file2, Comparison& comparison) {
   for (;;) {
     const char* block1;
     const char* block2;
@@ -97,19 +96,48 @@ int CompareBlocks(BlockReader& file1, BlockReader& file2) {
     size_t count2 = file2.NextBlock(block2);
     if (count1 != count2)
       return CompareUnequalBlocks(block1, count1, block2, count2,
-                                  count1 > count2 ? file1 : file2);
+                                  count1 > count2 ? file1 : file2, comparison);
     if (Differ(block1, block2, count1)) return 1;
     if (count1 < kBlockSize) return 0;
   }
 }
 
-void WarnUnreadable(const std::string& path) { RunWarning2("Could not read file ", path); }
-
 }  // namespace
 
-int DiskFileCompare(const std::string& first, const std::string& second) {
+Comparison CompareFiles(const std::string& first, const std::string& second) {
+  Comparison comparison;
+  // Two names of one file (a link on one side to the other side's file) are
+  // not two copies: taking them for equal would let a Del ByteMatches delete
+  // the only one there is.
+  if (IsSameFile(first, second)) {
+    comparison.SameFile = first + " and " + second;
+    return comparison;
+  }
   BlockReader file1(first, 0);
   BlockReader file2(second, 1);
+  if (!file1.IsOpen() || !file2.IsOpen()) {
+    if (!file1.IsOpen()) comparison.Unreadable.push_back(first);
+    if (!file2.IsOpen()) comparison.Unreadable.push_back(second);
+    return comparison;
+  }
+  comparison.Result = CompareBlocks(file1, file2, comparison);
+  // A read error ends a file early; what was compared proves nothing.
+  if (file1.Failed()) comparison.Unreadable.push_back(first);
+  if (file2.Failed()) comparison.Unreadable.push_back(second);
+  if (!comparison.Unreadable.empty()) comparison.Result = 1;
+  return comparison;
+}
+
+void ReportComparison(const Comparison& comparison) {
+  if (!comparison.SameFile.empty()) RunWarning2(comparison.SameFile, " are one and the same file");
+  if (comparison.ExtraNotCtrlZ) {
+    Write("Failed to match because extra char not CtrlZ.");
+    EndLine();
+  }
+  for (const std::string& path : comparison.Unreadable) ReportUnreadable("file ", path);
+}
+
+int DiskFileCompare(const std::string& first, const std::string& second) {
   if (!Settings.Quiet) {
     Write("Comparing file ");
     Write(first);
@@ -117,17 +145,7 @@ int DiskFileCompare(const std::string& first, const std::string& second) {
     Write(second);
     EndLine();
   }
-  if (!file1.IsOpen() || !file2.IsOpen()) {
-    if (!file1.IsOpen()) WarnUnreadable(first);
-    if (!file2.IsOpen()) WarnUnreadable(second);
-    return 1;
-  }
-  int result = CompareBlocks(file1, file2);
-  // A read error ends a file early; what was compared proves nothing.
-  if (file1.Failed() || file2.Failed()) {
-    if (file1.Failed()) WarnUnreadable(first);
-    if (file2.Failed()) WarnUnreadable(second);
-    return 1;
-  }
-  return result;
+  Comparison comparison = CompareFiles(first, second);
+  ReportComparison(comparison);
+  return comparison.Result;
 }

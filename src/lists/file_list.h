@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "lists/name_index.h"
@@ -12,7 +14,6 @@
 struct FindRecord;
 
 struct FileInf {
-  bool Marked = false;
   std::string Name;  // as the directory scan delivered it
   int64_t Size = 0;
   int32_t Second = 0;
@@ -22,6 +23,7 @@ struct FileInf {
   int32_t Month = 0;
   int32_t Year = 0;
   int32_t Partner = -1;  // index of the same-named entry in the paired list
+  bool Marked = false;   // last, where it fills the padding: a list may hold millions
 
   void SetInfo(const FindRecord& record);
 };
@@ -79,9 +81,15 @@ class FileList {
   virtual int CopyFrom(const std::string& source);
 
  private:
+  // Whether the contents of entry index and the other list's entry partner match.
+  using ContentTest = std::function<bool(int index, int partner)>;
+
   int FindPartner(int index, FileList& other);
-  bool PairQualifies(MatchType code, int index, const FileList& other, int partner) const;
-  bool ContentsMatch(int index, const FileList& other, int partner) const;
+  bool PairQualifies(MatchType code, int index, const FileList& other, int partner,
+                     const ContentTest& contentsMatch) const;
+  // The pairs (index, partner) whose contents Mark(code, other, ...) asks
+  // about, in the order it asks.
+  std::vector<std::pair<int, int>> ContentQuestions(MatchType code, FileList& other);
 
   NameIndex Names;  // built on the first search for a partner in this list
 };

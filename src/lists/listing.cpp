@@ -1,10 +1,23 @@
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "lists/file_list.h"
 #include "run/settings.h"
 #include "support/console.h"
 #include "support/random.h"
+
+namespace {
+
+// Pads a column from one run of blanks, so a listing line costs no
+// allocation however many names it holds.
+void WriteBlanks(size_t count) {
+  static constexpr char Blanks[] = "                                                  ";
+  for (; count > 0; count -= std::min(count, sizeof Blanks - 1))
+    Write(std::string_view(Blanks, std::min(count, sizeof Blanks - 1)));
+}
+
+}  // namespace
 
 void FileList::List() const {
   bool anyMarked = std::any_of(Entries.begin(), Entries.end(),
@@ -24,7 +37,7 @@ void FileList::List() const {
       EndLine();
       inLine = 0;
     } else if (static_cast<int>(entry.Name.size()) < ColumnWidth) {
-      Write(std::string(ColumnWidth - entry.Name.size(), ' '));
+      WriteBlanks(ColumnWidth - entry.Name.size());
     }
   }
   if (inLine > 0) EndLine();

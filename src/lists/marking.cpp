@@ -2,6 +2,7 @@
 #include "lists/file_list.h"
 #include "run/settings.h"
 #include "support/console.h"
+#include "support/platform.h"
 
 namespace {
 
@@ -14,16 +15,21 @@ bool SizeGatePasses(const FileInf& a, const FileInf& b) {
 
 [[noreturn]] void UnimplementedMatchType() { RunAbort("Unimplemented match type."); }
 
-}  // namespace
-
-bool FileList::ContentsMatch(int index, const FileList& other, int partner) const {
-  return DiskFileCompare(FullPath(index), other.FullPath(partner)) == 0;
+std::vector<Comparison> CompareAll(const FileList& list, const FileList& other,
+                                   const std::vector<std::pair<int, int>>& pairs) {
+  std::vector<Comparison> comparisons(pairs.size());
+  ShareWork(pairs.size(), [&](size_t k) {
+    comparisons[k] = CompareFiles(list.FullPath(pairs[k].first), other.FullPath(pairs[k].second));
+  });
+  return comparisons;
 }
+
+}  // namespace
 
 // The tests of each rule run cheapest first: contents are read only when
 // every test before them has passed.
-bool FileList::PairQualifies(MatchType code, int index, const FileList& other,
-                             int partner) const {
+bool FileList::PairQualifies(MatchType code, int index, const FileList& other, int partner,
+                             const ContentTest& contentsMatch) const {
   const FileInf& a = Entries[index];
   const FileInf& b = other.Entries[partner];
   switch (code) {
@@ -47,31 +53,63 @@ bool FileList::PairQualifies(MatchType code, int index, const FileList& other,
     case MatchMismatches:
       return CompareDateTime(a, b) != 0 || a.Size != b.Size;
     case MatchByteMatches:
-      return SizeGatePasses(a, b) && ContentsMatch(index, other, partner);
+      return SizeGatePasses(a, b) && contentsMatch(index, partner);
     case MatchByteMismatches:
-      return SizeGatePasses(a, b) && !ContentsMatch(index, other, partner);
+      return SizeGatePasses(a, b) && !contentsMatch(index, partner);
     case MatchExactMatches:
       return CompareDateTime(a, b) == 0 && a.Size == b.Size &&
-             ContentsMatch(index, other, partner);
+             contentsMatch(index, partner);
     case MatchExactMismatches:
       return CompareDateTime(a, b) != 0 || !SizeGatePasses(a, b) ||
-             !ContentsMatch(index, other, partner);
+             !contentsMatch(index, partner);
     case MatchDateMismatches:
       return a.Size == b.Size && CompareDateTime(a, b) != 0 &&
-             ContentsMatch(index, other, partner);
+             contentsMatch(index, partner);
     default:
       UnimplementedMatchType();
   }
 }
 
+std::vector<std::pair<int, int>> FileList::ContentQuestions(MatchType code, FileList& other) {
+  std::vector<std::pair<int, int>> questions;
+  // Whether a rule asks about contents depends on the cheaper tests alone,
+  // never on an earlier answer, so any answer will do here.
+  ContentTest ask = [&questions](int index, int partner) {
+    questions.emplace_back(index, partner);
+    return false;
+  };
+  for (int i = 0; i < NFiles(); ++i) {
+    int partner = FindPartner(i, other);
+    if (partner >= 0) PairQualifies(code, i, other, partner, ask);
+  }
+  return questions;
+}
+
 void FileList::Mark(MatchType code, FileList& other, bool markBoth) {
+  ContentTest contentsMatch = [this, &other](int index, int partner) {
+    return DiskFileCompare(FullPath(index), other.FullPath(partner)) == 0;
+  };
+  // Under /q no progress line announces a comparison, so the comparisons
+  // this marking needs are all made first, two at a time where a second
+  // processor is free. Their answers, and any messages with them, are then
+  // taken in the order the marking asks.
+  std::vector<Comparison> ahead;
+  size_t answered = 0;
+  if (Settings.Quiet) {
+    ahead = CompareAll(*this, other, ContentQuestions(code, other));
+    contentsMatch = [&ahead, &answered](int, int) {
+      const Comparison& comparison = ahead[answered++];
+      ReportComparison(comparison);
+      return comparison.Result == 0;
+    };
+  }
   for (int i = 0; i < NFiles(); ++i) {
     int partner = FindPartner(i, other);
     if (partner < 0) {
       if (code == MatchOnly || code == MatchNonmatches) MarkEntry(i);
       continue;
     }
-    if (PairQualifies(code, i, other, partner)) {
+    if (PairQualifies(code, i, other, partner, contentsMatch)) {
       MarkEntry(i);
       if (markBoth) other.MarkEntry(partner);
     }

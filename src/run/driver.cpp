@@ -54,6 +54,16 @@ void ApplyFileMarkers(FileList& list1, FileList& list2) {
   for (const std::string& marker : Settings.Modifier) ApplyFileMarker(marker, list1, list2);
 }
 
+// A directory that could not be read would look empty: every file of the
+// other side would then seem to have no partner, and an update would copy
+// over newer files or a Del Only delete files that do have partners. Such a
+// pair, and everything below it, is reported and left alone.
+bool BothReadable(const Disk_FileList& list1, const Disk_FileList& list2) {
+  for (const Disk_FileList* list : {&list1, &list2})
+    if (list->Unreadable) ReportUnreadable("directory ", list->MyPath);
+  return !list1.Unreadable && !list2.Unreadable;
+}
+
 }  // namespace
 
 void DoDirPair(const std::string& first, const std::string& second) {
@@ -64,6 +74,7 @@ void DoDirPair(const std::string& first, const std::string& second) {
 
 void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileList> list2,
                Walk walk) {
+  if (!BothReadable(*list1, *list2)) return;
   ApplyFileMarkers(*list1, *list2);
   ImplementAction(Settings.Action, *list1, *list2);
   if (!Settings.Recurse) return;
@@ -84,8 +95,9 @@ void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileLi
 void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2) {
   const bool walkingSide2OfBoth = &walked == &list2 && WalksSide(Settings.ActionSuffix, '1');
   FindRecord record;
-  for (int found = SearchStart(walked.MyPath + "*", AttrDirectory, record); found == 0;
-       found = SearchNext(record)) {
+  int found = SearchStart(walked.MyPath + "*", AttrDirectory, record);
+  if (found == SearchUnreadable) ReportUnreadable("directory ", walked.MyPath);
+  for (; found == 0; found = SearchNext(record)) {
     const std::string& name = record.Name;
     if (!(record.Attributes & AttrDirectory) || name == "." || name == "..") continue;
     if (Settings.UseRecurseSkips && IsRecurseSkip(name[0])) continue;

@@ -12,6 +12,10 @@
 
 namespace {
 
+// A run that went to its end but could not read some file or directory, each
+// named in a warning line: a script must not take it for a complete one.
+constexpr int kIncompleteStatus = 2;
+
 [[noreturn]] void RefuseSameDirectories() {
   RunAbort("Vorn must operate on two different directories.");
 }
@@ -53,7 +57,7 @@ int RunVorn(int count, const char* const* arguments) {
   }
   for (size_t i = 0; i < Settings.Dir1Str.size(); ++i)
     DoPair(Settings.Dir1Str[i], Settings.Dir2Str[i]);
-  return 0;
+  return AnythingUnreadable() ? kIncompleteStatus : 0;
 }
 
 void ReadDirectArgs(int count, const char* const* arguments) {

@@ -45,6 +45,17 @@ void RunWarning2(std::string_view a, std::string_view b) {
   RunWarning(std::string(a) + std::string(b));
 }
 
+namespace {
+bool SomethingUnreadable = false;
+}  // namespace
+
+void ReportUnreadable(std::string_view what, std::string_view path) {
+  SomethingUnreadable = true;
+  RunWarning(std::string("Could not read ") + std::string(what) + std::string(path));
+}
+
+bool AnythingUnreadable() { return SomethingUnreadable; }
+
 int ReadAnswer() {
   FlushConsole();
   int c;

@@ -16,6 +16,10 @@ void FlushConsole();
 [[noreturn]] void RunAbort3(std::string_view a, std::string_view b, std::string_view c);
 void RunWarning(std::string_view message);
 void RunWarning2(std::string_view a, std::string_view b);
+// Warns that a file or directory could not be read: "Could not read " what
+// path. The run goes on, and its exit status then says it is incomplete.
+void ReportUnreadable(std::string_view what, std::string_view path);
+bool AnythingUnreadable();
 
 // One answer character from standard input, leading white space skipped;
 // pending output is flushed first. -1 at the end of input.

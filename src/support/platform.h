@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,14 +26,19 @@ struct FindRecord {
   uint16_t Time = 0;  // packed local last-write time (2-second resolution)
   uint16_t Date = 0;  // packed local last-write date
   std::string Name;   // the entry's name without any directory
+  // How many more entries the search will deliver, where the platform knows
+  // (0 otherwise): room for a whole directory can be made at once.
+  size_t Following = 0;
   std::shared_ptr<SearchState> Search;
 };
 
 // Starts a search on pattern (a directory part and a mask as its last
-// component) and delivers the first accepted entry. 0 = delivered; any other
-// value = none (no match, missing or unreadable directory). Entries carrying
+// component) and delivers the first accepted entry. 0 = delivered;
+// SearchUnreadable = the directory is there but could not be read; any other
+// value = none (no match, no such directory). Entries carrying
 // hidden, system or directory bits are accepted only when they share one of
 // those bits with requested. Entries come sorted by name (letters folded).
+constexpr int SearchUnreadable = 2;
 int SearchStart(const std::string& pattern, uint32_t requested,
                 FindRecord& record);
 // Delivers the next accepted entry of the same search: 0 = delivered.
@@ -52,6 +58,12 @@ bool ListSubdirectories(const std::string& directory, std::vector<std::string>& 
 // directory. The empty path is the current directory.
 bool OpenListing(const std::string& path);
 
+// Calls work(i) for every i in [0, count), spread over this thread and, where
+// a second processor is free, a helper thread; returns when every call is
+// done. For calls that share no data and print nothing, such as reading the
+// two directories of a pair.
+void ShareWork(size_t count, const std::function<void(size_t)>& work);
+
 // Identity of a directory on disk, for telling two texts that name the same
 // directory apart from two different directories.
 struct DirIdentity {
@@ -62,6 +74,8 @@ struct DirIdentity {
 // Fills identity when path names an existing directory (the empty path is
 // the current directory); false otherwise.
 bool IdentifyDir(const std::string& path, DirIdentity& identity);
+// True when both paths name one and the same existing file (links included).
+bool IsSameFile(const std::string& first, const std::string& second);
 
 int RemoveFile(const std::string& path);  // 0 = deleted
 int MakeDir(const std::string& path);     // 0 = created; fails if it exists

@@ -2,16 +2,22 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <condition_variable>
 #include <ctime>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -37,8 +43,8 @@ struct SearchState {
   struct Entry {
     uint64_t Key = 0;  // the name's first eight folded bytes, for a quick order
     uint64_t Size = 0;
-    size_t NameAt = 0;
-    uint32_t NameLength = 0;
+    uint64_t NameAt : 48 = 0;     // in Names
+    uint64_t NameLength : 16 = 0;  // a directory entry's name has at most 255 bytes
     uint32_t Attributes = 0;
     uint16_t Time = 0;
     uint16_t Date = 0;
@@ -99,6 +105,22 @@ class DirectoryStream {
 const char* OrCurrentDirectory(const std::string& path) {
   return path.empty() ? "." : path.c_str();
 }
+
+// Opens path for reading only when it is a regular file: a FIFO that took a
+// file's place would block the run, a device would never end.
+int OpenRegularFile(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  struct stat info;
+  if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::string ParentOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 int OpenDirectory(const char* path) {
   return open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -217,48 +239,171 @@ void SortByName(SearchState& search) {
             });
 }
 
-// Hands every entry of the open directory, with the directory's descriptor,
-// to take, and closes the directory. False when it cannot be read to its end.
+// A stream over the open directory; the descriptor is closed either way.
+DIR* StreamOf(int directoryFd) {
+  DIR* stream = fdopendir(directoryFd);
+  if (stream == nullptr) close(directoryFd);
+  return stream;
+}
+
+// Hands every entry of the directory stream to take. False when the
+// directory cannot be read to its end.
 template <typename Take>
-bool ReadEntries(int directoryFd, Take take) {
-  DirectoryStream stream(fdopendir(directoryFd));
-  if (stream.Get() == nullptr) {
-    close(directoryFd);
-    return false;
-  }
+bool ReadEntries(DIR* stream, Take take) {
   for (;;) {
     errno = 0;
-    struct dirent* found = readdir(stream.Get());
+    struct dirent* found = readdir(stream);
     if (found == nullptr) return errno == 0;
-    take(dirfd(stream.Get()), *found);
+    take(*found);
   }
 }
 
 void AddEntry(std::string_view name, SearchEntry& entry, SearchState& search) {
   entry.Key = FoldedKey(name);
   entry.NameAt = search.Names.size();
-  entry.NameLength = uint32_t(name.size());
+  entry.NameLength = name.size();
   search.Names += name;
+  search.Names += '\0';  // so the name can be handed to the system in place
   search.Entries.push_back(entry);
 }
+
+static_assert(sizeof(SearchEntry) == 32, "a million entries should take 32 MB");
+
+// A second thread that takes a share of work that would keep this one busy
+// for a while: the entries of a large directory to look at, or what
+// ShareWork hands out. It starts with the first such work and then sleeps
+// until the next. A directory of a few hundred entries is not worth waking
+// it for: on a busy machine it may not get a processor before the work is
+// done. Work that is shared changes nothing and prints nothing, and an
+// entry's description does not depend on which thread made it, so a search
+// delivers exactly what it would deliver alone.
+class Helper {
+ public:
+  // Calls work(begin, end) for pieces of piece indexes that cover
+  // [0, count), on this thread and, when it is free, the helper thread.
+  static void Share(size_t count, size_t piece,
+                    const std::function<void(size_t, size_t)>& work) {
+    Job job{{0}, count, piece, &work};
+    static Helper* const started = Start();  // kept to the end of the process
+    Helper* helper = started;
+    if (count <= piece || helper == nullptr || !helper->Offer(&job)) {
+      job.Run();
+      return;
+    }
+    job.Run();
+    helper->Retract(&job);
+  }
+
+ private:
+  struct Job {
+    std::atomic<size_t> Next;
+    size_t Count;
+    size_t Piece;
+    const std::function<void(size_t, size_t)>* Work;
+    bool Done = false;  // the helper took the job and is through with it
+
+    void Run() {
+      for (size_t begin; (begin = Next.fetch_add(Piece)) < Count;)
+        (*Work)(begin, std::min(begin + Piece, Count));
+    }
+  };
+
+  // Null when there is one processor only or no thread can be started.
+  static Helper* Start() {
+    if (std::thread::hardware_concurrency() < 2) return nullptr;
+    auto* helper = new Helper;
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, &Helper::Serve, helper) != 0) {
+      delete helper;
+      return nullptr;
+    }
+    pthread_detach(thread);
+    return helper;
+  }
+
+  // False when the helper is taken: work shared from within shared work
+  // stays with the thread doing it.
+  bool Offer(Job* job) {
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      if (Offered != nullptr || Busy) return false;
+      Offered = job;
+    }
+    Wake.notify_one();
+    return true;
+  }
+
+  // Returns once the helper is not, and will not be, working on job.
+  void Retract(Job* job) {
+    std::unique_lock<std::mutex> lock(Lock);
+    if (Offered == job) {
+      Offered = nullptr;  // not taken yet: this thread did every piece
+      return;
+    }
+    Idle.wait(lock, [job] { return job->Done; });
+  }
+
+  static void* Serve(void* self) {
+    auto* helper = static_cast<Helper*>(self);
+    std::unique_lock<std::mutex> lock(helper->Lock);
+    for (;;) {
+      helper->Wake.wait(lock, [helper] { return helper->Offered != nullptr; });
+      Job* job = helper->Offered;
+      helper->Offered = nullptr;
+      helper->Busy = true;
+      lock.unlock();
+      job->Run();
+      lock.lock();
+      helper->Busy = false;
+      job->Done = true;
+      helper->Idle.notify_all();
+    }
+  }
+
+  std::mutex Lock;
+  std::condition_variable Wake;
+  std::condition_variable Idle;
+  Job* Offered = nullptr;
+  bool Busy = false;
+};
+
+constexpr uint32_t Dropped = 0x80000000;  // gone, or not requested after all
 
 // Reads every entry of the open directory whose name fits mask and whose
 // attributes are requested. An entry whose type alone rules it out is never
 // looked at further. False on a read error.
 bool CollectEntries(int directoryFd, const std::string& mask, uint32_t requested,
                     SearchState& search) {
+  DirectoryStream stream(StreamOf(directoryFd));
+  if (stream.Get() == nullptr) return false;
   std::string name;
-  return ReadEntries(directoryFd, [&](int fd, const struct dirent& found) {
+  bool read = ReadEntries(stream.Get(), [&](const struct dirent& found) {
     name.assign(found.d_name);
     if (!MatchesMask(name, mask)) return;
-    uint32_t hidden = HiddenAttribute(name);
-    std::optional<uint32_t> kind = KindOfType(found.d_type);
-    if (kind && !IsRequested(*kind | hidden, requested)) return;
     SearchEntry entry;
-    if (DescribeEntry(fd, found.d_name, hidden, entry) &&
-        IsRequested(entry.Attributes, requested))
-      AddEntry(name, entry, search);
+    entry.Attributes = HiddenAttribute(name);  // the rest once the entry is looked at
+    std::optional<uint32_t> kind = KindOfType(found.d_type);
+    if (!kind || IsRequested(*kind | entry.Attributes, requested)) AddEntry(name, entry, search);
   });
+  if (!read) return false;
+  const int fd = dirfd(stream.Get());
+  // Pieces of a few dozen microseconds; fewer than some hundreds of entries
+  // are not worth waking the helper for.
+  constexpr size_t Piece = 16;
+  constexpr size_t WorthSharing = 512;
+  const size_t count = search.Entries.size();
+  Helper::Share(count, count < WorthSharing ? count : Piece,
+                [&search, fd, requested](size_t begin, size_t end) {
+    for (size_t i = begin; i < end; ++i) {
+      SearchEntry& entry = search.Entries[i];
+      const char* entryName = search.Names.data() + entry.NameAt;
+      if (!DescribeEntry(fd, entryName, entry.Attributes, entry) ||
+          !IsRequested(entry.Attributes, requested))
+        entry.Attributes = Dropped;
+    }
+  });
+  std::erase_if(search.Entries, [](const SearchEntry& entry) { return entry.Attributes == Dropped; });
+  return true;
 }
 
 constexpr int NoEntry = 1;
@@ -270,9 +415,11 @@ int SearchStart(const std::string& pattern, uint32_t requested, FindRecord& reco
   std::string directory, mask;
   SplitPattern(pattern, directory, mask);
   int fd = OpenDirectory(directory.c_str());
-  if (fd < 0) return NoEntry;
+  // A directory that is not there holds nothing; one that is there but
+  // cannot be read is another matter.
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? NoEntry : SearchUnreadable;
   auto search = std::make_shared<SearchState>();
-  if (!CollectEntries(fd, mask, requested, *search)) return NoEntry;
+  if (!CollectEntries(fd, mask, requested, *search)) return SearchUnreadable;
   SortByName(*search);
   record.Search = std::move(search);
   return SearchNext(record);
@@ -287,6 +434,7 @@ int SearchNext(FindRecord& record) {
   record.Time = entry.Time;
   record.Date = entry.Date;
   record.Name.assign(search->NameOf(entry));
+  record.Following = search->Entries.size() - search->Next;
   return 0;
 }
 
@@ -294,10 +442,13 @@ void SearchClose(FindRecord& record) { record.Search.reset(); }
 
 bool ListSubdirectories(const std::string& directory, std::vector<std::string>& names) {
   names.clear();
-  int fd = OpenDirectory(OrCurrentDirectory(directory));
-  if (fd < 0) return false;
+  int directoryFd = OpenDirectory(OrCurrentDirectory(directory));
+  if (directoryFd < 0) return false;
+  DirectoryStream stream(StreamOf(directoryFd));
+  if (stream.Get() == nullptr) return false;
+  const int fd = dirfd(stream.Get());
   SearchState search;
-  bool read = ReadEntries(fd, [&search](int fd, const struct dirent& found) {
+  bool read = ReadEntries(stream.Get(), [&search, fd](const struct dirent& found) {
     if (IsDotDirectory(found.d_name)) return;
     std::optional<uint32_t> kind = KindOfType(found.d_type);
     struct stat info;
@@ -312,6 +463,12 @@ bool ListSubdirectories(const std::string& directory, std::vector<std::string>& 
   return true;
 }
 
+void ShareWork(size_t count, const std::function<void(size_t)>& work) {
+  Helper::Share(count, 1, [&work](size_t begin, size_t end) {
+    for (size_t i = begin; i < end; ++i) work(i);
+  });
+}
+
 bool OpenListing(const std::string& path) {
   return Descriptor(OpenDirectory(OrCurrentDirectory(path))).IsOpen();
 }
@@ -322,6 +479,12 @@ bool IdentifyDir(const std::string& path, DirIdentity& identity) {
   identity.Device = uint64_t(info.st_dev);
   identity.Inode = uint64_t(info.st_ino);
   return true;
+}
+
+bool IsSameFile(const std::string& first, const std::string& second) {
+  struct stat a, b;
+  return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 &&
+         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 int RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 ? 0 : 1; }
@@ -422,11 +585,9 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool CopyFile(const std::string& source, const std::string& target) {
-  Descriptor from(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  Descriptor from(OpenRegularFile(source));
   struct stat info;
-  if (!from.IsOpen() || fstat(from.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    return false;
-  }
+  if (!from.IsOpen() || fstat(from.Get(), &info) != 0) return false;
   struct stat existing;
   if (stat(target.c_str(), &existing) == 0) {
     if (existing.st_dev == info.st_dev && existing.st_ino == info.st_ino) return true;
@@ -435,8 +596,18 @@ bool CopyFile(const std::string& source, const std::string& target) {
   return WriteCopyInPlace(from.Get(), info, target);
 }
 
+bool IsSameEntry(const std::string& source, const std::string& target) {
+  DirIdentity sourceDirectory, targetDirectory;
+  return IdentifyDir(ParentOf(source), sourceDirectory) &&
+         IdentifyDir(ParentOf(target), targetDirectory) && sourceDirectory == targetDirectory &&
+         NameOf(source) == NameOf(target);
+}
+
 bool MoveFile(const std::string& source, const std::string& target) {
   if (IsDirectory(target)) return false;
+  // Renaming a file onto another name of itself (a hard link) changes
+  // nothing, so the source name is removed here; the very same name stays.
+  if (IsSameFile(source, target)) return IsSameEntry(source, target) || unlink(source.c_str()) == 0;
   if (rename(source.c_str(), target.c_str()) == 0) return true;
   if (errno != EXDEV) return false;
   return CopyFile(source, target) && unlink(source.c_str()) == 0;
@@ -477,8 +648,7 @@ int RunCommand(const std::string& command) {
 // ---------------------------------------------------------------------------
 // Reading files
 
-InputFile::InputFile(const std::string& path)
-    : Handle(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+InputFile::InputFile(const std::string& path) : Handle(OpenRegularFile(path)) {}
 
 InputFile::~InputFile() {
   if (Handle >= 0) close(int(Handle));

@@ -590,7 +590,9 @@ TEST_F(Recursion, OneDirectoryNamedTwoWaysIsRefused) {
 // ---------------------------------------------------------------------------
 // Robustness
 
-TEST_F(Recursion, UnreadableSubdirectoryIsPassedOverSilently) {
+// A directory that cannot be read is reported and left alone, with all below
+// it, and the run's status says it is incomplete.
+TEST_F(Recursion, UnreadableSubdirectoryIsReportedAndLeftAlone) {
   File("a/f.txt", "f");
   File("a/locked/x.txt", "x");
   File("a/locked/inner/y.txt", "y");
@@ -601,15 +603,16 @@ TEST_F(Recursion, UnreadableSubdirectoryIsPassedOverSilently) {
   if (!RunWithoutReadOverride({"a/", "b", "List1", "All1", "/r"}, result))
     GTEST_SKIP() << "cannot make a directory unreadable here";
   EXPECT_EQ(result.Out,
-            Lines({In("a/*.*"), Row({"f.txt"}), In("a/open/*.*"), Row({"z.txt"})}));
+            Lines({In("a/*.*"), Row({"f.txt"}), "WARNING: Could not read directory a/locked/",
+                   In("a/open/*.*"), Row({"z.txt"})}));
   EXPECT_EQ(result.Err, "");
-  EXPECT_EQ(result.Status, 0);
+  EXPECT_EQ(result.Status, 2);
 
   ASSERT_TRUE(RunWithoutReadOverride({"a/", "b", "Del1", "All1", "/r"}, result));
-  EXPECT_EQ(result.Out, Lines({"Deleting a/f.txt", "Deleting a/open/z.txt",
-                               "Deleting directory a/open"}));
+  EXPECT_EQ(result.Out, Lines({"Deleting a/f.txt", "WARNING: Could not read directory a/locked/",
+                               "Deleting a/open/z.txt", "Deleting directory a/open"}));
   EXPECT_EQ(result.Err, "");
-  EXPECT_EQ(result.Status, 0);
+  EXPECT_EQ(result.Status, 2);
   ASSERT_EQ(chmod(Abs("a/locked").c_str(), 0755), 0);
   EXPECT_EQ(Tree("a"), Lines({"locked/", "locked/inner/", "locked/inner/y.txt 1",
                               "locked/x.txt 1"}));
@@ -655,27 +658,31 @@ class DeepTree : public Recursion {
   }
 };
 
-TEST_F(DeepTree, ListsEveryLevelTheSystemCanReachAndDoesNotCrash) {
+TEST_F(DeepTree, ListsEveryLevelTheSystemCanReachAndReportsTheRest) {
   RunResult result = Run({"a/", "b", "List1", "All1", "/r"});
   EXPECT_EQ(result.Err, "");
-  EXPECT_EQ(result.Status, 0);
+  EXPECT_EQ(result.Status, 2);
   const int listed = static_cast<int>(HeadingCounts(result.Out).size());
   std::string expected;
   for (int level = 0; level < listed; ++level)
     expected += Lines({In(LevelDir("a", level) + "*.*"), Row({"f" + std::to_string(level)})});
-  EXPECT_EQ(result.Out, expected);
+  // The first level out of reach is reported, on both sides, and nothing below it.
+  expected += Lines({"WARNING: Could not read directory " + LevelDir("a", listed),
+                     "WARNING: Could not read directory " + LevelDir("b", listed)});
+  EXPECT_TRUE(result.Out == expected) << "output differs from the expected listing";
   int reachable = 0;
   while (reachable < kLevels && LevelDir("a", reachable + 1).size() < PATH_MAX) ++reachable;
   EXPECT_GT(listed, reachable) << "a level within the path limit was not listed";
 }
 
-TEST_F(DeepTree, MirroringStopsQuietlyWhereTheSystemCannotReach) {
+TEST_F(DeepTree, MirroringStopsWhereTheSystemCannotReachAndSaysSo) {
   RunResult result = Run({"a/", "b", "Update2", "/r", "/q"});
   EXPECT_EQ(result.Err, "");
-  EXPECT_EQ(result.Status, 0);
+  EXPECT_EQ(result.Status, 2);
   for (const std::string& line : SplitLines(result.Out))
     EXPECT_TRUE(line.rfind("Creating target directory b/", 0) == 0 ||
-                line.rfind("Trying to create directory b/", 0) == 0)
+                line.rfind("Trying to create directory b/", 0) == 0 ||
+                line.rfind("WARNING: Could not read directory ", 0) == 0)
         << line.substr(0, 80);
   EXPECT_EQ(Read("b/f0"), "0");
   EXPECT_EQ(Read("b/" + Name + "/" + Name + "/f2"), "f2");

@@ -12,6 +12,11 @@
 
 class FaultScenario : public Scenario {
  protected:
+  void TearDown() override {
+    std::filesystem::remove(LogPath());
+    Scenario::TearDown();
+  }
+
   // Runs vorn with the fault rules in effect; Injected() then counts the
   // faults that struck.
   RunResult RunWithFault(const std::vector<std::string>& arguments, const std::string& rules,
@@ -20,6 +25,12 @@ class FaultScenario : public Scenario {
     std::vector<std::string> environment = {std::string("LD_PRELOAD=") + VORN_FAULT_SHIM,
                                             "VORN_FAULT=" + rules,
                                             "VORN_FAULT_LOG=" + LogPath()};
+    // The reliability report counts runs and faults per test.
+    if (const char* tally = std::getenv("VORN_FAULT_TALLY_DIR")) {
+      const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+      environment.push_back(std::string("VORN_FAULT_TALLY=") + tally + "/" +
+                            test->test_suite_name() + "." + test->name());
+    }
 #ifdef VORN_SANITIZED
     // The shim comes before the sanitizer runtime in the list of libraries.
     const char* options = std::getenv("ASAN_OPTIONS");

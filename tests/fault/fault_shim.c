@@ -41,6 +41,46 @@ struct Rule {
 static struct Rule Rules[MaxRules];
 static int RuleCount;
 static const char* LogPath;
+static const char* TallyPath;
+
+/* ------------------------------------------------------------------------ */
+/* Logging */
+
+/* The library's own function of that name, looked up once. */
+#define REAL(name)                                                       \
+  ({                                                                     \
+    static __typeof__(&name) real;                                       \
+    if (real == NULL) real = (__typeof__(&name))dlsym(RTLD_NEXT, #name); \
+    real;                                                                \
+  })
+
+/* One line for each fault that struck, in the run's log and in the tally
+ * the reliability report counts; only async-signal-safe calls, since the
+ * timer's kill is logged from its signal handler. */
+static void Append(const char* path, const char* line, size_t length) {
+  __typeof__(&open) realOpen = REAL(open);
+  __typeof__(&write) realWrite = REAL(write);
+  __typeof__(&close) realClose = REAL(close);
+  if (path == NULL) return;
+  int fd = realOpen(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  ssize_t ignored = realWrite(fd, line, length);
+  (void)ignored;
+  realClose(fd);
+}
+
+static void Log(const char* line, size_t length) {
+  Append(LogPath, line, length);
+  Append(TallyPath, line, length);
+}
+
+static void LogFault(const char* call, const char* path, const struct Rule* rule) {
+  char line[PATH_MAX + 128];
+  int length = snprintf(line, sizeof line, "%s %s %s%d\n", call, path ? path : "-",
+                        rule->Signal ? "signal " : "errno ",
+                        rule->Signal ? rule->Signal : rule->Errno);
+  Log(line, (size_t)length);
+}
 
 /* ------------------------------------------------------------------------ */
 /* Rule language */
@@ -80,7 +120,8 @@ static void Copy(char* to, const char* from) {
 
 /* One rule: "call" followed by ":key=value" settings. */
 static void ParseRule(char* text) {
-  if (RuleCount == MaxRules || *text == '\0') return;
+  if (*text == '\0') return;
+  if (RuleCount == MaxRules) Refuse("too many rules at", text);
   struct Rule* rule = &Rules[RuleCount++];
   memset(rule, 0, sizeof *rule);
   rule->Times = -1;
@@ -104,14 +145,19 @@ static void ParseRule(char* text) {
   }
 }
 
+static struct Rule* Timer;
+static char TimerLine[64];
+
 static void KillOnTimer(int signal) {
   (void)signal;
-  for (int i = 0; i < RuleCount; ++i)
-    if (strcmp(Rules[i].Call, "timer") == 0) kill(getpid(), Rules[i].Signal);
+  Log(TimerLine, strlen(TimerLine));
+  kill(getpid(), Timer->Signal);
 }
 
 /* A timer rule kills the process at a moment unrelated to what it is doing. */
-static void StartTimer(const struct Rule* rule) {
+static void StartTimer(struct Rule* rule) {
+  Timer = rule;
+  snprintf(TimerLine, sizeof TimerLine, "timer - signal %d\n", rule->Signal);
   struct sigaction action;
   memset(&action, 0, sizeof action);
   action.sa_handler = KillOnTimer;
@@ -127,7 +173,10 @@ static void StartTimer(const struct Rule* rule) {
 __attribute__((constructor)) static void ReadRules(void) {
   const char* text = getenv("VORN_FAULT");
   LogPath = getenv("VORN_FAULT_LOG");
+  TallyPath = getenv("VORN_FAULT_TALLY");
   if (text == NULL) return;
+  static const char start[] = "run - start 0\n";
+  Append(TallyPath, start, sizeof start - 1);
   static char buffer[4096];
   strncpy(buffer, text, sizeof buffer - 1);
   char* save = NULL;
@@ -140,14 +189,6 @@ __attribute__((constructor)) static void ReadRules(void) {
 
 /* ------------------------------------------------------------------------ */
 /* Matching and injecting */
-
-/* The library's own function of that name, looked up once. */
-#define REAL(name)                                                       \
-  ({                                                                     \
-    static __typeof__(&name) real;                                       \
-    if (real == NULL) real = (__typeof__(&name))dlsym(RTLD_NEXT, #name); \
-    real;                                                                \
-  })
 
 static int HasRule(const char* call) {
   for (int i = 0; i < RuleCount; ++i)
@@ -184,19 +225,6 @@ static struct Rule* FindRule(const char* call, const char* path, const char* to)
   return NULL;
 }
 
-static void Log(const char* call, const char* path, const struct Rule* rule) {
-  if (LogPath == NULL) return;
-  int fd = REAL(open)(LogPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-  if (fd < 0) return;
-  char line[PATH_MAX + 128];
-  int length = snprintf(line, sizeof line, "%s %s %s%d\n", call, path ? path : "-",
-                        rule->Signal ? "signal " : "errno ",
-                        rule->Signal ? rule->Signal : rule->Errno);
-  ssize_t ignored = REAL(write)(fd, line, (size_t)length);
-  (void)ignored;
-  REAL(close)(fd);
-}
-
 static void Stall(const struct Rule* rule) {
   if (rule->DelayUs > 0) usleep((useconds_t)rule->DelayUs);
 }
@@ -218,7 +246,7 @@ static int Strikes(struct Rule* rule, const char* call, const char* path, size_t
     return 0;
   }
   if (rule->Times > 0) --rule->Times;
-  Log(call, path, rule);
+  LogFault(call, path, rule);
   if (rule->Signal != 0) kill(getpid(), rule->Signal);
   errno = rule->Errno;
   return 1;
@@ -284,7 +312,7 @@ int ioctl(int fd, unsigned long request, ...) {
 
 int open(const char* path, int flags, ...) {
   mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
+  if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) {
     va_list arguments;
     va_start(arguments, flags);
     mode = va_arg(arguments, mode_t);

@@ -1,0 +1,160 @@
+// The machine's floors for the benchmark workloads: the least work any
+// program must do for each, timed on the same trees. Built and run by
+// run_bench.py (g++ -O2 -std=c++20 floors.cpp -o floors), or by hand:
+//
+//   floors stat ROOT...        one directory read and one fstatat per entry,
+//                              every tree walked depth first
+//   floors read2 A B           open, read to the end and close every file of
+//                              tree A and its twin in B, comparing the bytes
+//   floors create DIR N SIZE [rename]
+//                              create N files of SIZE bytes in DIR; with
+//                              rename, each under a temporary name first
+//   floors memcmp MIB          compare two warm buffers of MIB MiB
+//   floors read FILE           read a (warm) file to the end, 1 MiB at a time
+//
+// Each prints one line: what it did, the time, and the time per item.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void Report(const char* what, double seconds, double items, const char* unit) {
+  std::printf("%s: %.4f s, %.3f %s\n", what, seconds, seconds / items * 1e6, unit);
+}
+
+// Entries and directories seen by a walk.
+struct Walk {
+  long Entries = 0;
+  std::vector<std::string> Files;  // relative paths, when wanted
+};
+
+void WalkTree(const std::string& root, const std::string& relative, Walk& walk, bool keep) {
+  int fd = open((root + relative).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* stream = fdopendir(fd);
+  std::vector<std::string> subdirectories;
+  while (struct dirent* entry = readdir(stream)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    struct stat info;
+    if (fstatat(fd, entry->d_name, &info, 0) != 0) continue;
+    ++walk.Entries;
+    if (S_ISDIR(info.st_mode)) {
+      subdirectories.push_back(relative + entry->d_name + "/");
+    } else if (keep) {
+      walk.Files.push_back(relative + entry->d_name);
+    }
+  }
+  closedir(stream);
+  for (const std::string& sub : subdirectories) WalkTree(root, sub, walk, keep);
+}
+
+// Reads the whole file into buffer (which grows), as one read and the read
+// that finds the end. -1 on failure.
+long ReadWhole(const std::string& path, std::vector<char>& buffer) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  long total = 0;
+  for (;;) {
+    if (buffer.size() < size_t(total) + (1 << 20)) buffer.resize(total + (1 << 20));
+    ssize_t got = read(fd, buffer.data() + total, buffer.size() - total);
+    if (got <= 0) break;
+    total += got;
+  }
+  close(fd);
+  return total;
+}
+
+int Stat(int count, char** roots) {
+  auto start = Clock::now();
+  Walk walk;
+  for (int i = 0; i < count; ++i) WalkTree(std::string(roots[i]) + "/", "", walk, false);
+  Report("stat: directory reads and one fstatat per entry", Seconds(start), walk.Entries,
+         "us per entry");
+  return 0;
+}
+
+int Read2(const std::string& a, const std::string& b) {
+  Walk walk;
+  WalkTree(a + "/", "", walk, true);
+  std::vector<char> x, y;
+  long differ = 0;
+  auto start = Clock::now();
+  for (const std::string& file : walk.Files) {
+    long p = ReadWhole(a + "/" + file, x);
+    long q = ReadWhole(b + "/" + file, y);
+    differ += p != q || std::memcmp(x.data(), y.data(), p) != 0;
+  }
+  Report("read2: open, read to the end, close, compare (two files)", Seconds(start),
+         walk.Files.size(), "us per pair");
+  std::printf("  (%ld pairs differ)\n", differ);
+  return 0;
+}
+
+int Create(const std::string& directory, long count, long size, bool rename) {
+  std::vector<char> data(size, 'x');
+  auto start = Clock::now();
+  for (long i = 0; i < count; ++i) {
+    std::string path = directory + "/f" + std::to_string(i);
+    std::string temporary = rename ? directory + "/.tmp" + std::to_string(i) : path;
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 || write(fd, data.data(), size) != size) return 1;
+    close(fd);
+    if (rename && std::rename(temporary.c_str(), path.c_str()) != 0) return 1;
+  }
+  Report(rename ? "create: open, write, close, rename" : "create: open, write, close",
+         Seconds(start), count, "us per file");
+  return 0;
+}
+
+int Memcmp(long mib) {
+  size_t size = size_t(mib) << 20;
+  std::vector<char> x(size, 'a'), y(size, 'a');
+  auto start = Clock::now();
+  int result = std::memcmp(x.data(), y.data(), size);
+  double seconds = Seconds(start);
+  std::printf("memcmp: %ld MiB against %ld MiB: %.4f s, %.2f GB/s (%d)\n", mib, mib, seconds,
+              2.0 * size / seconds / 1e9, result);
+  return 0;
+}
+
+int ReadFile(const std::string& path) {
+  std::vector<char> buffer(1 << 20);
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 1;
+  auto start = Clock::now();
+  long total = 0;
+  for (ssize_t got; (got = read(fd, buffer.data(), buffer.size())) > 0;) total += got;
+  double seconds = Seconds(start);
+  close(fd);
+  std::printf("read: %ld MiB: %.4f s, %.2f GB/s\n", total >> 20, seconds, total / seconds / 1e9);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "stat" && argc > 2) return Stat(argc - 2, argv + 2);
+  if (mode == "read2" && argc == 4) return Read2(argv[2], argv[3]);
+  if (mode == "create" && (argc == 5 || (argc == 6 && std::string(argv[5]) == "rename")))
+    return Create(argv[2], std::atol(argv[3]), std::atol(argv[4]), argc == 6);
+  if (mode == "memcmp" && argc == 3) return Memcmp(std::atol(argv[2]));
+  if (mode == "read" && argc == 3) return ReadFile(argv[2]);
+  std::fprintf(stderr, "usage: see the comment at the top of floors.cpp\n");
+  return 2;
+}
