@@ -106,6 +106,21 @@ std::string PatternIn(const std::string& directory, const char* mask) {
                                                           : directory + "\\" + mask;
 }
 
+// After a search failed to start: whether for want of a match or a
+// directory, rather than a directory that is there but cannot be read.
+bool NothingThere() {
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_NO_MORE_FILES:
+    case ERROR_INVALID_NAME:
+    case ERROR_DIRECTORY:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool IsDotDirectory(const std::string& name) { return name == "." || name == ".."; }
 
 // Each entry is delivered once, so its name can be handed over.
@@ -122,7 +137,7 @@ void Deliver(FindRecord& entry, FindRecord& record) {
 int SearchStart(const std::string& pattern, uint32_t requested, FindRecord& record) {
   record.Search.reset();
   auto search = std::make_shared<SearchState>();
-  if (!SortedEntries(pattern, requested, search->Entries)) return NoEntry;
+  if (!SortedEntries(pattern, requested, search->Entries)) return NothingThere() ? NoEntry : SearchUnreadable;
   record.Search = std::move(search);
   return SearchNext(record);
 }
@@ -147,6 +162,12 @@ bool ListSubdirectories(const std::string& directory, std::vector<std::string>& 
   return true;
 }
 
+// Shared work runs on the calling thread here; the calls' results are the
+// same on any thread.
+void ShareWork(size_t count, const std::function<void(size_t)>& work) {
+  for (size_t i = 0; i < count; ++i) work(i);
+}
+
 bool OpenListing(const std::string& path) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(PatternIn(path, "*.*").c_str(), &found);
@@ -155,20 +176,37 @@ bool OpenListing(const std::string& path) {
   return true;
 }
 
-bool IdentifyDir(const std::string& path, DirIdentity& identity) {
+namespace {
+
+// The volume and file index of what path names, and whether it is a
+// directory. False when it cannot be opened.
+bool Identify(const std::string& path, DirIdentity& identity, bool& isDirectory) {
   // Only backup semantics let CreateFileA open a directory.
-  HANDLE directory = CreateFileA(path.empty() ? "." : path.c_str(), FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (directory == INVALID_HANDLE_VALUE) return false;
+  HANDLE file = CreateFileA(path.empty() ? "." : path.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  bool isDirectory = GetFileInformationByHandle(directory, &info) &&
-                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  CloseHandle(directory);
-  if (!isDirectory) return false;
+  bool known = GetFileInformationByHandle(file, &info);
+  CloseHandle(file);
+  if (!known) return false;
+  isDirectory = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
   identity.Device = info.dwVolumeSerialNumber;
   identity.Inode = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   return true;
+}
+
+}  // namespace
+
+bool IdentifyDir(const std::string& path, DirIdentity& identity) {
+  bool isDirectory = false;
+  return Identify(path, identity, isDirectory) && isDirectory;
+}
+
+bool IsSameFile(const std::string& first, const std::string& second) {
+  DirIdentity a, b;
+  bool isDirectory;
+  return Identify(first, a, isDirectory) && Identify(second, b, isDirectory) && a == b;
 }
 
 int RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : 1; }

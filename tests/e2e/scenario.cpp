@@ -103,7 +103,7 @@ const PosixOnly kPosixOnly[] = {
     {"Operations.ASourceGoneBeforeItsCopyIsReportedAndKept", "symbolic links, X: as a name"},
     {"Operations.CopyKeepsThePermissionBits", "Unix permission bits"},
     {"Operations.CopyIntoAReadOnlyDirectoryFails", "Unix permission bits"},
-    {"Recursion.UnreadableSubdirectoryIsPassedOverSilently", "Unix permissions, capabilities"},
+    {"Recursion.UnreadableSubdirectoryIsReportedAndLeftAlone", "Unix permissions, capabilities"},
     {"Compare.UnreadableFileMakesThePairDiffer", "/proc"},
     {"Compare.TwoUnreadableFilesAreNotEqual", "/proc"},
     // "X:" stands for another drive as a directory of that name; Windows
