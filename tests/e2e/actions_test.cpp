@@ -1,13 +1,5 @@
 #include "scenario.h"
 
-namespace {
-
-std::string Abort(const std::string& message) {
-  return Lines({"Program halted by RunAbort, with following error message:", "  " + message});
-}
-
-}  // namespace
-
 class Actions : public Scenario {
  protected:
   // x.txt on both sides, only.txt on side 1 alone.

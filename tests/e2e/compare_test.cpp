@@ -6,13 +6,6 @@ namespace {
 
 // The List output of one list whose marked names fit on one line; nothing
 // when no name is marked.
-std::string Listed(const std::string& where, const std::vector<std::string>& names) {
-  if (names.empty()) return "";
-  std::string line;
-  for (const std::string& name : names) line += name + std::string(20 - name.size(), ' ');
-  return Lines({"**************** In directory " + where + ":", line});
-}
-
 std::string Comparing(const std::string& name) {
   return "Comparing file a/" + name + " with b/" + name + "\n";
 }

@@ -8,16 +8,11 @@ namespace {
 
 // The listing of one directory holding one file.
 std::string Listed(const std::string& where, const std::string& name) {
-  return Lines({"**************** In directory " + where + ":",
-                name + std::string(20 - name.size(), ' ')});
+  return ::Listed(where, std::vector<std::string>{name});
 }
 
 std::string Warning(const std::string& line) {
   return Lines({"WARNING: Could not parse " + line});
-}
-
-std::string Abort(const std::string& message) {
-  return Lines({"Program halted by RunAbort, with following error message:", "  " + message});
 }
 
 }  // namespace

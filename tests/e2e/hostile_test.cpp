@@ -127,22 +127,6 @@ bool ChainFileExists(const std::string& root, const std::string& top, int level)
   return found;
 }
 
-std::string Listed(const std::string& directory, const std::vector<std::string>& names) {
-  std::vector<std::string> lines = {"**************** In directory " + directory + ":"};
-  std::string line;
-  for (size_t i = 0; i < names.size(); ++i) {
-    line += names[i];
-    if (i % 4 == 3) {
-      lines.push_back(line);
-      line.clear();
-    } else if (names[i].size() < 20) {
-      line += std::string(20 - names[i].size(), ' ');
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
-  return Lines(lines);
-}
-
 // A directory on a memory file system when there is one, reached through a
 // link in the scenario: a few hundred thousand entries are made there in a
 // second rather than a minute.

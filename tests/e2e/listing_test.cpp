@@ -14,10 +14,6 @@ std::string Heading(const std::string& where) {
 // One name of a listing line that is not the line's fourth.
 std::string Pad(const std::string& name) { return name + std::string(20 - name.size(), ' '); }
 
-std::string Abort(const std::string& message) {
-  return Lines({"Program halted by RunAbort, with following error message:", "  " + message});
-}
-
 }  // namespace
 
 TEST_F(Listing, FourNamesPerLineEachPaddedToTwenty) {

@@ -4,17 +4,6 @@ namespace {
 
 // The List output of one list whose marked names fit on one line; nothing
 // when no name is marked.
-std::string Listed(const std::string& where, const std::vector<std::string>& names) {
-  if (names.empty()) return "";
-  std::string line;
-  for (const std::string& name : names) line += name + std::string(20 - name.size(), ' ');
-  return Lines({"**************** In directory " + where + ":", line});
-}
-
-std::string Abort(const std::string& message) {
-  return Lines({"Program halted by RunAbort, with following error message:", "  " + message});
-}
-
 }  // namespace
 
 class Markers : public Scenario {

@@ -10,10 +10,6 @@ namespace {
 const char* const kOld = "2020-02-02 02:02:02";
 const char* const kNew = "2024-04-04 04:04:04";
 
-std::string Abort(const std::string& message) {
-  return Lines({"Program halted by RunAbort, with following error message:", "  " + message});
-}
-
 // The error line of a failed copy ends with the bell and no line end.
 std::string CopyFailed(const std::string& source) {
   return Lines({"ERROR: Unable to copy file " + source}) + "\a";

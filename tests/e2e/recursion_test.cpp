@@ -32,10 +32,6 @@ std::string Row(const std::vector<std::string>& names) {
   return line;
 }
 
-std::string Abort(const std::string& message) {
-  return Lines({"Program halted by RunAbort, with following error message:", "  " + message});
-}
-
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);

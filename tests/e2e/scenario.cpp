@@ -141,6 +141,27 @@ std::string Lines(const std::vector<std::string>& lines) {
   return text;
 }
 
+std::string Listed(const std::string& where, const std::vector<std::string>& names) {
+  if (names.empty()) return "";
+  std::vector<std::string> lines = {"**************** In directory " + where + ":"};
+  std::string line;
+  for (size_t i = 0; i < names.size(); ++i) {
+    line += names[i];
+    if (i % 4 == 3) {
+      lines.push_back(line);
+      line.clear();
+    } else if (names[i].size() < 20) {
+      line += std::string(20 - names[i].size(), ' ');
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return Lines(lines);
+}
+
+std::string Abort(const std::string& message) {
+  return Lines({"Program halted by RunAbort, with following error message:", "  " + message});
+}
+
 const char* const kUsage =
     "Vorn Optional Switches: (default setting listed first)\n"
     "       /nr      nonrecursive\n"

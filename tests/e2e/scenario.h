@@ -52,4 +52,9 @@ class Scenario : public ::testing::Test {
 
 // Lines joined with the line end, each line ended: Lines({"a", "b"}) == "a\nb\n".
 std::string Lines(const std::vector<std::string>& lines);
+// What a List action prints for names in the directory text where: the
+// heading and the names four to a line; nothing for no names.
+std::string Listed(const std::string& where, const std::vector<std::string>& names);
+// The two lines of a run stopped by an error, with its message.
+std::string Abort(const std::string& message);
 extern const char* const kUsage;  // the usage text, RunAbort report included

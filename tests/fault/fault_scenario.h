@@ -72,10 +72,6 @@ class FaultScenario : public Scenario {
   static std::string CopyFailed(const std::string& source) {
     return Lines({"ERROR: Unable to copy file " + source}) + "\a";
   }
-  static std::string Abort(const std::string& message) {
-    return Lines({"Program halted by RunAbort, with following error message:", "  " + message});
-  }
-
  private:
   std::string LogPath() const { return Root + ".faults"; }
 };
