@@ -36,6 +36,7 @@ class BlockReader {
       : File(path), Buffer(ReadBuffer(buffer)) {}
 
   bool IsOpen() const { return File.IsOpen(); }
+  bool SameFileAs(const BlockReader& other) const { return File.SameFileAs(other.File); }
   bool Failed() const { return ReadError; }
 
   // Points block at the next block and gives its length.
@@ -106,15 +107,15 @@ int CompareBlocks(BlockReader& file1, BlockReader& file2, Comparison& comparison
 
 Comparison CompareFiles(const std::string& first, const std::string& second) {
   Comparison comparison;
+  BlockReader file1(first, 0);
+  BlockReader file2(second, 1);
   // Two names of one file (a link on one side to the other side's file) are
   // not two copies: taking them for equal would let a Del ByteMatches delete
-  // the only one there is.
-  if (IsSameFile(first, second)) {
+  // the only one there is. Files that are open tell it themselves.
+  if (file1.IsOpen() && file2.IsOpen() ? file1.SameFileAs(file2) : IsSameFile(first, second)) {
     comparison.SameFile = first + " and " + second;
     return comparison;
   }
-  BlockReader file1(first, 0);
-  BlockReader file2(second, 1);
   if (!file1.IsOpen() || !file2.IsOpen()) {
     if (!file1.IsOpen()) comparison.Unreadable.push_back(first);
     if (!file2.IsOpen()) comparison.Unreadable.push_back(second);

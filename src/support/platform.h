@@ -50,8 +50,9 @@ void SearchClose(FindRecord& record);
 // directory) that a search of its "*" with request AttrDirectory delivers,
 // in the same order: links followed, "." and ".." left out. Only entries
 // whose type the directory itself does not tell are looked at, so the
-// files of a directory cost nothing. False, and no names, when the
-// directory cannot be read.
+// files of a directory cost nothing. A directory that is not there has no
+// subdirectories; false, and no names, when it is there but could not be
+// read (the case SearchStart tells by SearchUnreadable).
 bool ListSubdirectories(const std::string& directory, std::vector<std::string>& names);
 
 // True when a listing of path can be opened: path names an existing, readable
@@ -98,10 +99,14 @@ class InputFile {
   // Reads up to n bytes; the count delivered is below n only at the end of
   // the file. Returns 0 for a file that failed to open and -1 on a read error.
   long long ReadBytes(char* buffer, size_t n);
+  // True when both are open on one and the same file (two names of it, or
+  // a link), as IsSameFile tells for two paths, without looking again.
+  bool SameFileAs(const InputFile& other) const;
 
  private:
   intptr_t Handle = -1;
   bool Sequential = false;  // the system was told the file is read through
+  DirIdentity Identity;     // of the open file
 };
 
 // The separator Vorn appends when it builds a path, and the console's line end.

@@ -107,10 +107,10 @@ const char* OrCurrentDirectory(const std::string& path) {
 }
 
 // Opens path for reading only when it is a regular file: a FIFO that took a
-// file's place would block the run, a device would never end.
-int OpenRegularFile(const std::string& path) {
+// file's place would block the run, a device would never end. info then
+// describes the open file.
+int OpenRegularFile(const std::string& path, struct stat& info) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  struct stat info;
   if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
     close(fd);
     return -1;
@@ -408,6 +408,11 @@ bool CollectEntries(int directoryFd, const std::string& mask, uint32_t requested
 
 constexpr int NoEntry = 1;
 
+// Whether a directory that could not be opened is simply not there: it then
+// holds nothing, while one that is there but cannot be read is another
+// matter.
+bool IsMissing(int error) { return error == ENOENT || error == ENOTDIR; }
+
 }  // namespace
 
 int SearchStart(const std::string& pattern, uint32_t requested, FindRecord& record) {
@@ -415,9 +420,7 @@ int SearchStart(const std::string& pattern, uint32_t requested, FindRecord& reco
   std::string directory, mask;
   SplitPattern(pattern, directory, mask);
   int fd = OpenDirectory(directory.c_str());
-  // A directory that is not there holds nothing; one that is there but
-  // cannot be read is another matter.
-  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? NoEntry : SearchUnreadable;
+  if (fd < 0) return IsMissing(errno) ? NoEntry : SearchUnreadable;
   auto search = std::make_shared<SearchState>();
   if (!CollectEntries(fd, mask, requested, *search)) return SearchUnreadable;
   SortByName(*search);
@@ -443,7 +446,7 @@ void SearchClose(FindRecord& record) { record.Search.reset(); }
 bool ListSubdirectories(const std::string& directory, std::vector<std::string>& names) {
   names.clear();
   int directoryFd = OpenDirectory(OrCurrentDirectory(directory));
-  if (directoryFd < 0) return false;
+  if (directoryFd < 0) return IsMissing(errno);
   DirectoryStream stream(StreamOf(directoryFd));
   if (stream.Get() == nullptr) return false;
   const int fd = dirfd(stream.Get());
@@ -585,9 +588,9 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool CopyFile(const std::string& source, const std::string& target) {
-  Descriptor from(OpenRegularFile(source));
   struct stat info;
-  if (!from.IsOpen() || fstat(from.Get(), &info) != 0) return false;
+  Descriptor from(OpenRegularFile(source, info));
+  if (!from.IsOpen()) return false;
   struct stat existing;
   if (stat(target.c_str(), &existing) == 0) {
     if (existing.st_dev == info.st_dev && existing.st_ino == info.st_ino) return true;
@@ -648,10 +651,18 @@ int RunCommand(const std::string& command) {
 // ---------------------------------------------------------------------------
 // Reading files
 
-InputFile::InputFile(const std::string& path) : Handle(OpenRegularFile(path)) {}
+InputFile::InputFile(const std::string& path) {
+  struct stat info;
+  Handle = OpenRegularFile(path, info);
+  if (Handle >= 0) Identity = {uint64_t(info.st_dev), uint64_t(info.st_ino)};
+}
 
 InputFile::~InputFile() {
   if (Handle >= 0) close(int(Handle));
+}
+
+bool InputFile::SameFileAs(const InputFile& other) const {
+  return IsOpen() && other.IsOpen() && Identity == other.Identity;
 }
 
 long long InputFile::ReadBytes(char* buffer, size_t n) {
