@@ -393,6 +393,9 @@ def main():
 
     load_before = os.getloadavg()
     started = time.strftime("%Y-%m-%d %H:%M")
+    # The floors first, next to W1: the cost of creating a file drifts with
+    # what the file system went through in the minutes before.
+    floor_table = floors(scratch, args.scale, args.runs) if "F" in only else ""
     makers = {"W1": lambda: w1(scratch, vorns), "W2": lambda: w2(scratch, vorns),
               "W3": lambda: w3(scratch, vorns), "W4": lambda: w4(scratch, vorns),
               "W5": lambda: w5(scratch, vorns, w5_count, "W5 one directory")}
@@ -408,7 +411,6 @@ def main():
         for count in series:
             workload = w5(scratch, vorns, count)
             series_rows.append((workload, time_workload(workload, args.runs, args.warmup, scratch)))
-    floor_table = floors(scratch, args.scale, args.runs) if "F" in only else ""
 
     report = [f"Scale {args.scale:g}, {started}, load average {load_before[0]:.2f} before and "
               f"{os.getloadavg()[0]:.2f} after; medians of {args.runs} runs after "

@@ -178,6 +178,15 @@ bool OpenListing(const std::string& path) {
 
 namespace {
 
+bool IdentityOf(HANDLE file, DirIdentity& identity, bool& isDirectory) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  isDirectory = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+  identity.Device = info.dwVolumeSerialNumber;
+  identity.Inode = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
 // The volume and file index of what path names, and whether it is a
 // directory. False when it cannot be opened.
 bool Identify(const std::string& path, DirIdentity& identity, bool& isDirectory) {
@@ -186,14 +195,9 @@ bool Identify(const std::string& path, DirIdentity& identity, bool& isDirectory)
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION info;
-  bool known = GetFileInformationByHandle(file, &info);
+  bool known = IdentityOf(file, identity, isDirectory);
   CloseHandle(file);
-  if (!known) return false;
-  isDirectory = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-  identity.Device = info.dwVolumeSerialNumber;
-  identity.Inode = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return true;
+  return known;
 }
 
 }  // namespace
@@ -329,7 +333,14 @@ int RunCommand(const std::string& command) {
 InputFile::InputFile(const std::string& path)
     : Handle(intptr_t(CreateFileA(path.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {}
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
+  bool isDirectory;
+  if (Handle >= 0) IdentityOf(HANDLE(Handle), Identity, isDirectory);
+}
+
+bool InputFile::SameFileAs(const InputFile& other) const {
+  return IsOpen() && other.IsOpen() && Identity == other.Identity;
+}
 
 InputFile::~InputFile() {
   if (Handle >= 0) CloseHandle(HANDLE(Handle));
