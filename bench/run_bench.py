@@ -258,7 +258,7 @@ def timed_run(command, cwd):
             os.waitstatus_to_exitcode(status))
 
 
-def time_workload(workload, runs, warmup, scratch):
+def time_workload(workload, runs, warmup):
     """Warm-up rounds, then timed rounds; each round runs every command once,
     in turn, so a machine that slows down or speeds up (other users, a file
     system still busy with freed inodes) weighs on all of them alike."""
@@ -399,7 +399,7 @@ def main():
     makers = {"W1": lambda: w1(scratch, vorns), "W2": lambda: w2(scratch, vorns),
               "W3": lambda: w3(scratch, vorns), "W4": lambda: w4(scratch, vorns),
               "W5": lambda: w5(scratch, vorns, w5_count, "W5 one directory")}
-    rows = [(workload, time_workload(workload, args.runs, args.warmup, scratch))
+    rows = [(workload, time_workload(workload, args.runs, args.warmup))
             for workload in (makers[key]() for key in makers if key in only)]
     series_rows, baseline = [], {}
     if "S" in only:
@@ -410,7 +410,7 @@ def main():
             baseline[label] = timed_run(cmd, empty)[2]
         for count in series:
             workload = w5(scratch, vorns, count)
-            series_rows.append((workload, time_workload(workload, args.runs, args.warmup, scratch)))
+            series_rows.append((workload, time_workload(workload, args.runs, args.warmup)))
 
     report = [f"Scale {args.scale:g}, {started}, load average {load_before[0]:.2f} before and "
               f"{os.getloadavg()[0]:.2f} after; medians of {args.runs} runs after "

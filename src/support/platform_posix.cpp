@@ -284,9 +284,8 @@ class Helper {
   static void Share(size_t count, size_t piece,
                     const std::function<void(size_t, size_t)>& work) {
     Job job{{0}, count, piece, &work};
-    static Helper* const started = Start();  // kept to the end of the process
-    Helper* helper = started;
-    if (count <= piece || helper == nullptr || !helper->Offer(&job)) {
+    Helper* helper = count > piece ? Instance() : nullptr;
+    if (helper == nullptr || !helper->Offer(&job)) {
       job.Run();
       return;
     }
@@ -308,7 +307,13 @@ class Helper {
     }
   };
 
-  // Null when there is one processor only or no thread can be started.
+  // Started the first time work is worth sharing and kept to the end of the
+  // process; null when there is one processor only or no thread can start.
+  static Helper* Instance() {
+    static Helper* const started = Start();
+    return started;
+  }
+
   static Helper* Start() {
     if (std::thread::hardware_concurrency() < 2) return nullptr;
     auto* helper = new Helper;

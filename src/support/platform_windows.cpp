@@ -154,7 +154,7 @@ void SearchClose(FindRecord& record) { record.Search.reset(); }
 bool ListSubdirectories(const std::string& directory, std::vector<std::string>& names) {
   names.clear();
   std::vector<FindRecord> entries;
-  if (!SortedEntries(PatternIn(directory, "*"), AttrDirectory, entries)) return false;
+  if (!SortedEntries(PatternIn(directory, "*"), AttrDirectory, entries)) return NothingThere();
   for (FindRecord& entry : entries) {
     if ((entry.Attributes & AttrDirectory) && !IsDotDirectory(entry.Name))
       names.push_back(std::move(entry.Name));

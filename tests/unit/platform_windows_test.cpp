@@ -147,8 +147,9 @@ TEST_F(Platform, SubdirectoriesAreTheDirectoriesASearchDelivers) {
   fs::current_path(Dir);
   ASSERT_TRUE(ListSubdirectories("", names));
   EXPECT_EQ(names, (Names{"B", "Hid", "sub", "_x"}));
+  // A directory that is not there has no subdirectories.
   names = {"stale"};
-  EXPECT_FALSE(ListSubdirectories(Dir + "missing\\", names));
+  EXPECT_TRUE(ListSubdirectories(Dir + "missing\\", names));
   EXPECT_EQ(names, Names{});
 }
 
