@@ -17,6 +17,14 @@ constexpr uint32_t AttrSystem = 0x04;
 constexpr uint32_t AttrDirectory = 0x10;
 constexpr uint32_t AttrArchive = 0x20;
 
+// The search filter, the same on every platform: an entry with none of the
+// hidden, system and directory bits is always accepted; one with any of them
+// only when it shares one with the request.
+constexpr bool IsRequested(uint32_t attributes, uint32_t requested) {
+  const uint32_t special = attributes & (AttrHidden | AttrSystem | AttrDirectory);
+  return special == 0 || (special & requested) != 0;
+}
+
 struct SearchState;  // the platform's enumeration state
 
 // One entry delivered by a directory search, and the search it belongs to.

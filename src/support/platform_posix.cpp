@@ -62,7 +62,6 @@ namespace {
 
 using SearchEntry = SearchState::Entry;
 
-constexpr uint32_t AttrSpecial = AttrHidden | AttrSystem | AttrDirectory;
 
 // Closes a descriptor on every path out of a function.
 class Descriptor {
@@ -200,11 +199,6 @@ bool DescribeEntry(int directory, const char* name, uint32_t hidden, SearchEntry
   entry.Size = (kind & AttrDirectory) ? 0 : uint64_t(info.st_size);
   SetLocalTime(info.st_mtime, entry);
   return true;
-}
-
-bool IsRequested(uint32_t attributes, uint32_t requested) {
-  uint32_t special = attributes & AttrSpecial;
-  return special == 0 || (special & requested) != 0;
 }
 
 unsigned char Folded(char c) { return static_cast<unsigned char>(FoldCase(c)); }

@@ -27,13 +27,7 @@ struct SearchState {
 
 namespace {
 
-constexpr uint32_t AttrSpecial = AttrHidden | AttrSystem | AttrDirectory;
 constexpr int NoEntry = 1;
-
-bool IsRequested(uint32_t attributes, uint32_t requested) {
-  uint32_t special = attributes & AttrSpecial;
-  return special == 0 || (special & requested) != 0;
-}
 
 DosDateTime PackCalendar(const SYSTEMTIME& calendar) {
   return PackDosDateTime(calendar.wYear, calendar.wMonth, calendar.wDay, calendar.wHour,
