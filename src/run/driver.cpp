@@ -1,6 +1,7 @@
 #include "run/driver.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "disk/disk_file_list.h"
@@ -64,6 +65,22 @@ bool BothReadable(const Disk_FileList& list1, const Disk_FileList& list2) {
   return !list1.Unreadable && !list2.Unreadable;
 }
 
+// Reads the lists of a subdirectory pair, both sides at once: a reading
+// prints nothing and fills only its own list, so the pair is the same as
+// when read one after the other. Both sides are read with list 1's masks;
+// the lists are made from the divided texts, so a subdirectory name may
+// hold ';' or '@'.
+std::pair<std::unique_ptr<Disk_FileList>, std::unique_ptr<Disk_FileList>> ReadListPair(
+    const std::string& directory1, const std::string& directory2,
+    const std::vector<std::string>& masks) {
+  std::unique_ptr<Disk_FileList> lists[2];
+  const std::string* directories[2] = {&directory1, &directory2};
+  ShareWork(2, [&](size_t side) {
+    lists[side] = std::make_unique<Disk_FileList>(*directories[side], masks);
+  });
+  return {std::move(lists[0]), std::move(lists[1])};
+}
+
 }  // namespace
 
 void DoDirPair(const std::string& first, const std::string& second) {
@@ -94,12 +111,10 @@ void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileLi
 
 void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2) {
   const bool walkingSide2OfBoth = &walked == &list2 && WalksSide(Settings.ActionSuffix, '1');
-  FindRecord record;
-  int found = SearchStart(walked.MyPath + "*", AttrDirectory, record);
-  if (found == SearchUnreadable) ReportUnreadable("directory ", walked.MyPath);
-  for (; found == 0; found = SearchNext(record)) {
-    const std::string& name = record.Name;
-    if (!(record.Attributes & AttrDirectory) || name == "." || name == "..") continue;
+  std::vector<std::string> subdirectories;
+  if (!ListSubdirectories(walked.MyPath, subdirectories))
+    ReportUnreadable("directory ", walked.MyPath);
+  for (const std::string& name : subdirectories) {
     if (Settings.UseRecurseSkips && IsRecurseSkip(name[0])) continue;
 
     const std::string sub1 = list1.MyPath + name + NativeSeparator();
@@ -112,12 +127,9 @@ void RecurseInto(const FileList& walked, const FileList& list1, const FileList& 
       continue;
     // Side 1's walk already went below a subdirectory that both sides have.
     const Walk walk = walkingSide2OfBoth && exists1 ? Walk::PairOnly : Walk::Subdirectories;
-    // Both sides are read with list 1's masks. The lists are made from the
-    // divided texts, so a subdirectory name may hold ';' or '@'.
-    DoDirPair(std::make_unique<Disk_FileList>(sub1, list1.Masks),
-              std::make_unique<Disk_FileList>(sub2, list1.Masks), walk);
+    auto [subList1, subList2] = ReadListPair(sub1, sub2, list1.Masks);
+    DoDirPair(std::move(subList1), std::move(subList2), walk);
   }
-  SearchClose(record);
 }
 
 bool IsRecurseSkip(char c) {
