@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -293,7 +294,7 @@ class Helper {
     size_t Count;
     size_t Piece;
     const std::function<void(size_t, size_t)>* Work;
-    bool Done = false;  // the helper took the job and is through with it
+    std::atomic<bool> Done = false;  // the helper took the job and is through with it
 
     void Run() {
       for (size_t begin; (begin = Next.fetch_add(Piece)) < Count;)
@@ -339,14 +340,33 @@ class Helper {
       Offered = nullptr;  // not taken yet: this thread did every piece
       return;
     }
-    Idle.wait(lock, [job] { return job->Done; });
+    lock.unlock();
+    if (SpinUntil([job] { return job->Done.load(); })) return;
+    lock.lock();
+    Idle.wait(lock, [job] { return job->Done.load(); });
+  }
+
+  // Work comes in runs, such as the two lists of one subdirectory pair after
+  // another. Waking a sleeping thread costs about as much as reading a small
+  // directory, so each side first looks out for the other a little while
+  // before it sleeps. True when ready() came true in that while.
+  template <typename Ready>
+  static bool SpinUntil(Ready ready) {
+    constexpr auto Patience = std::chrono::microseconds(100);
+    const auto until = std::chrono::steady_clock::now() + Patience;
+    while (!ready()) {
+      if (std::chrono::steady_clock::now() > until) return false;
+      std::this_thread::yield();
+    }
+    return true;
   }
 
   static void* Serve(void* self) {
     auto* helper = static_cast<Helper*>(self);
-    std::unique_lock<std::mutex> lock(helper->Lock);
     for (;;) {
-      helper->Wake.wait(lock, [helper] { return helper->Offered != nullptr; });
+      SpinUntil([helper] { return helper->Offered.load() != nullptr; });
+      std::unique_lock<std::mutex> lock(helper->Lock);
+      helper->Wake.wait(lock, [helper] { return helper->Offered.load() != nullptr; });
       Job* job = helper->Offered;
       helper->Offered = nullptr;
       helper->Busy = true;
@@ -354,7 +374,7 @@ class Helper {
       job->Run();
       lock.lock();
       helper->Busy = false;
-      job->Done = true;
+      job->Done = true;  // the last touch: the job's owner may now return
       helper->Idle.notify_all();
     }
   }
@@ -362,7 +382,7 @@ class Helper {
   std::mutex Lock;
   std::condition_variable Wake;
   std::condition_variable Idle;
-  Job* Offered = nullptr;
+  std::atomic<Job*> Offered = nullptr;
   bool Busy = false;
 };
 
