@@ -47,12 +47,14 @@ TEST_F(Faults, EveryFailingStepOfACopyLeavesTheOldTargetOrNone) {
       kPlainCopy + "write:after=65536:errno=EIO",
       kPlainCopy + "read:path=/a/:after=65536:errno=EIO",
       "ioctl:errno=EOPNOTSUPP;copy_file_range:after=65536:errno=ENOSPC;write:errno=ENOSPC",
-      "mkostemp:errno=ENOSPC",
+      // A fresh name gets a file that is named only once it is whole; an old
+      // target is replaced by renaming a temporary onto it.
+      "tmpfile:errno=ENOSPC;mkostemp:errno=ENOSPC",
       "fchmod:errno=EPERM",
       "futimens:errno=EIO",
-      "close:path=/.vorn-:errno=EIO",
-      "rename:errno=EIO",
-      "rename:errno=ENOSPC"};
+      "close:path=/.vorn-:errno=EIO;close:path= (deleted)$:errno=EIO",
+      "linkat:errno=EIO;rename:errno=EIO",
+      "linkat:errno=ENOSPC;rename:errno=ENOSPC"};
   for (const std::string& rules : steps) {
     SCOPED_TRACE(rules);
     ExpectFault({"a/", "b", "Copy1", "All1"}, rules,
@@ -62,6 +64,25 @@ TEST_F(Faults, EveryFailingStepOfACopyLeavesTheOldTargetOrNone) {
                 CopyLines("big") + CopyFailed("a/big") + CopyLines("new") + CopyFailed("a/new"));
     ExpectPairUntouched();
     EXPECT_EQ(Read("a/big"), source);
+  }
+}
+
+TEST_F(Faults, WhereAFileCannotBeMadeUnnamedTheCopyGoesThroughATemporaryName) {
+  MakePair();
+  const std::vector<std::string> unavailable = {
+      "tmpfile:errno=EOPNOTSUPP",  // the file system has no unnamed files
+      "tmpfile:errno=EISDIR",      // the system does not know them
+      "linkat:errno=ENOENT",       // no /proc
+      "linkat:errno=EEXIST"};      // the name was taken meanwhile
+  for (const std::string& rules : unavailable) {
+    SCOPED_TRACE(rules);
+    std::filesystem::remove(Abs("b/new"));
+    ExpectFault({"a/", "b", "Copy1", "All1", "/q"}, kPlainCopy + rules, "");
+    EXPECT_EQ(Read("b/new"), Read("a/new"));
+    EXPECT_EQ(Read("b/big"), Read("a/big"));
+    EXPECT_EQ(TimeOf("b/new"), kNew);
+    EXPECT_EQ(Tree("b"), Lines({"big 300000", "new 100000"}));
+    File("b/big", "old target", kOld);
   }
 }
 

@@ -1,7 +1,7 @@
 // SIGKILL in the middle of copying and of moving a large file. Whenever the
 // process dies, every file is whole in one place at least and no target is
-// truncated; what a killed copy leaves is a hidden temporary that later runs
-// never list, copy or pair. Kill points are exact calls (the shim kills the
+// truncated; a killed copy over an old target leaves a hidden temporary that
+// later runs never list, copy or pair, one to a fresh name leaves nothing. Kill points are exact calls (the shim kills the
 // process there) and timers that strike wherever the copy has got to.
 #include <fcntl.h>
 #include <unistd.h>
@@ -102,7 +102,6 @@ TEST_F(Kill, AKilledCopyLeavesTheOldTargetOrTheWholeNewOne) {
 
   // A leftover temporary is never listed, copied or paired, and the next run
   // copies the file whole.
-  std::filesystem::remove(Abs("b/big"));
   RunWithFault(copy, kNoClone + KillAfter("copy_file_range:max=1048576", 10 * kMiB));
   ASSERT_EQ(Temporaries("b").size(), 1u);
   const std::string leftover = Temporaries("b")[0];
@@ -112,6 +111,26 @@ TEST_F(Kill, AKilledCopyLeavesTheOldTargetOrTheWholeNewOne) {
   EXPECT_EQ(TimeOf("b/big"), kNew);
   EXPECT_EQ(Temporaries("a"), std::vector<std::string>{});
   EXPECT_EQ(Temporaries("b"), std::vector<std::string>{leftover});
+}
+
+TEST_F(Kill, AKilledCopyToAFreshNameLeavesNothingOrTheWholeFile) {
+  MakeBig("a/big");
+  Dir("b");
+  const std::string whole = Fingerprint("a/big");
+  auto check = [&](const std::string& source, const std::string& target) {
+    EXPECT_EQ(source, whole);
+    EXPECT_TRUE(target == "missing" || target == whole) << target;
+  };
+  const std::vector<std::string> copy = {"a/", "b", "Copy1", "All1", "/q"};
+  for (const std::string& rules :
+       {kNoClone + KillAfter("copy_file_range:max=1048576", 150 * kMiB),
+        std::string("futimens:signal=KILL"), std::string("linkat:signal=KILL"),
+        std::string("close:path= (deleted)$:signal=KILL"),
+        kSlowCopy + "timer:ms=300:signal=KILL"}) {
+    KillDuring(copy, rules, check);
+    EXPECT_EQ(Temporaries("b"), std::vector<std::string>{});
+    std::filesystem::remove(Abs("b/big"));
+  }
 }
 
 TEST_F(Kill, AKilledMoveLeavesTheFileWholeInOnePlaceAtLeast) {

@@ -27,7 +27,7 @@ enum { MaxRules = 8, MaxText = 256 };
 struct Rule {
   char Call[32];
   char Path[MaxText];   /* substring of the path; a closing '$' anchors it */
-  char To[MaxText];     /* the same for the second path of rename */
+  char To[MaxText];     /* the same for the second path of rename and linkat */
   int Errno;            /* 0: the call is not failed */
   int Signal;           /* 0: the process is not killed */
   long long After;      /* bytes (read, write, copy_file_range) or calls let through */
@@ -100,7 +100,8 @@ static int ErrnoByName(const char* name) {
                {"EROFS", EROFS},   {"EDQUOT", EDQUOT}, {"EOPNOTSUPP", EOPNOTSUPP},
                {"ENOTEMPTY", ENOTEMPTY}, {"EBUSY", EBUSY}, {"ENAMETOOLONG", ENAMETOOLONG},
                {"EINTR", EINTR},   {"ESTALE", ESTALE}, {"ENOMEM", ENOMEM},
-               {"EMFILE", EMFILE}, {"ELOOP", ELOOP}};
+               {"EMFILE", EMFILE}, {"ELOOP", ELOOP},   {"EISDIR", EISDIR},
+               {"EEXIST", EEXIST}};
   for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i)
     if (strcmp(names[i].Name, name) == 0) return names[i].Value;
   Refuse("unknown errno name", name);
@@ -319,6 +320,8 @@ int open(const char* path, int flags, ...) {
     va_end(arguments);
   }
   if (Check("open", path, NULL) != 0) return -1;
+  /* An unnamed file made in directory path. */
+  if ((flags & O_TMPFILE) == O_TMPFILE && Check("tmpfile", path, NULL) != 0) return -1;
   return REAL(open)(path, flags, mode);
 }
 
@@ -348,6 +351,11 @@ int fchmod(int fd, mode_t mode) {
 int rename(const char* from, const char* to) {
   if (Check("rename", from, to) != 0) return -1;
   return REAL(rename)(from, to);
+}
+
+int linkat(int fromDirectory, const char* from, int toDirectory, const char* to, int flags) {
+  if (Check("linkat", from, to) != 0) return -1;
+  return REAL(linkat)(fromDirectory, from, toDirectory, to, flags);
 }
 
 int unlink(const char* path) {
