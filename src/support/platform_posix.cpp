@@ -688,6 +688,13 @@ bool IsPlausibleReading(const FileCommand& reading) {
 // exists and whose target directory exists. None, or more than one, is a
 // failure: guessing could copy the wrong file over another.
 bool ChooseReading(const std::vector<FileCommand>& readings, FileCommand& chosen) {
+  // A copy that reads only one way needs no looking at first: the copy
+  // itself opens nothing but a regular file, and makes its file only in an
+  // existing directory. A move must never take a directory along.
+  if (readings.size() == 1 && readings[0].Kind == FileCommand::Verb::Copy) {
+    chosen = readings[0];
+    return true;
+  }
   int plausible = 0;
   for (const FileCommand& reading : readings) {
     if (!IsPlausibleReading(reading)) continue;
