@@ -285,7 +285,7 @@ RunResult Scenario::Run(const std::vector<std::string>& arguments, const std::st
     // end the run the way the suite's own settings say, unless the run sets
     // them itself.
     std::vector<std::string> variables = environment;
-    for (const std::string name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+    for (const std::string name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"}) {
       bool given = std::any_of(variables.begin(), variables.end(), [&](const std::string& v) {
         return v.starts_with(name + "=");
       });
