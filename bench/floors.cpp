@@ -6,9 +6,11 @@
 //                              every tree walked depth first
 //   floors read2 A B           open, read to the end and close every file of
 //                              tree A and its twin in B, comparing the bytes
-//   floors create DIR N SIZE [rename]
+//   floors create DIR N SIZE [rename|unnamed]
 //                              create N files of SIZE bytes in DIR; with
-//                              rename, each under a temporary name first
+//                              rename, each under a temporary name first;
+//                              with unnamed, each without a name (O_TMPFILE)
+//                              and named once written (linkat)
 //   floors memcmp MIB          compare two warm buffers of MIB MiB
 //   floors read FILE           read a (warm) file to the end, 1 MiB at a time
 //
@@ -105,19 +107,42 @@ int Read2(const std::string& a, const std::string& b) {
   return 0;
 }
 
-int Create(const std::string& directory, long count, long size, bool rename) {
+enum class Naming { Direct, Renamed, Unnamed };
+
+// Opens the file that will be path: under its own name, a temporary one, or
+// none.
+int OpenForCreate(const std::string& directory, const std::string& path,
+                  const std::string& temporary, Naming naming) {
+  if (naming == Naming::Unnamed) return open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+  const std::string& name = naming == Naming::Renamed ? temporary : path;
+  return open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+}
+
+bool GiveName(int fd, const std::string& path, const std::string& temporary, Naming naming) {
+  if (naming == Naming::Renamed) return std::rename(temporary.c_str(), path.c_str()) == 0;
+  if (naming == Naming::Direct) return true;
+  if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return true;
+  std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+int Create(const std::string& directory, long count, long size, Naming naming) {
   std::vector<char> data(size, 'x');
   auto start = Clock::now();
   for (long i = 0; i < count; ++i) {
     std::string path = directory + "/f" + std::to_string(i);
-    std::string temporary = rename ? directory + "/.tmp" + std::to_string(i) : path;
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    std::string temporary = directory + "/.tmp" + std::to_string(i);
+    int fd = OpenForCreate(directory, path, temporary, naming);
     if (fd < 0 || write(fd, data.data(), size) != size) return 1;
+    // A file without a name must be named while it is open.
+    bool named = naming == Naming::Unnamed && GiveName(fd, path, temporary, naming);
     close(fd);
-    if (rename && std::rename(temporary.c_str(), path.c_str()) != 0) return 1;
+    if (naming != Naming::Unnamed) named = GiveName(fd, path, temporary, naming);
+    if (!named) return 1;
   }
-  Report(rename ? "create: open, write, close, rename" : "create: open, write, close",
-         Seconds(start), count, "us per file");
+  const char* what[] = {"create: open, write, close", "create: open, write, close, rename",
+                        "create: open unnamed, write, name, close"};
+  Report(what[int(naming)], Seconds(start), count, "us per file");
   return 0;
 }
 
@@ -151,8 +176,12 @@ int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "stat" && argc > 2) return Stat(argc - 2, argv + 2);
   if (mode == "read2" && argc == 4) return Read2(argv[2], argv[3]);
-  if (mode == "create" && (argc == 5 || (argc == 6 && std::string(argv[5]) == "rename")))
-    return Create(argv[2], std::atol(argv[3]), std::atol(argv[4]), argc == 6);
+  if (mode == "create" && (argc == 5 || argc == 6)) {
+    std::string how = argc == 6 ? argv[5] : "";
+    Naming naming = how == "rename" ? Naming::Renamed : how == "unnamed" ? Naming::Unnamed : Naming::Direct;
+    if (how.empty() || naming != Naming::Direct)
+      return Create(argv[2], std::atol(argv[3]), std::atol(argv[4]), naming);
+  }
   if (mode == "memcmp" && argc == 3) return Memcmp(std::atol(argv[2]));
   if (mode == "read" && argc == 3) return ReadFile(argv[2]);
   std::fprintf(stderr, "usage: see the comment at the top of floors.cpp\n");

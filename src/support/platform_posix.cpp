@@ -602,8 +602,11 @@ enum class Outcome { Done, Failed, Unavailable };
 
 #ifdef O_TMPFILE
 // Gives the unnamed file open on fd the name target; fails when the name is
-// taken. Through /proc, as naming a descriptor directly takes a privilege.
+// taken. Naming the descriptor itself takes a recent system or a privilege;
+// elsewhere it is named through /proc.
 bool NameUnnamedFile(int fd, const std::string& target) {
+  if (linkat(fd, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0) return true;
+  if (errno != ENOENT && errno != EPERM) return false;
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
   return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }

@@ -72,7 +72,7 @@ TEST_F(Faults, WhereAFileCannotBeMadeUnnamedTheCopyGoesThroughATemporaryName) {
   const std::vector<std::string> unavailable = {
       "tmpfile:errno=EOPNOTSUPP",  // the file system has no unnamed files
       "tmpfile:errno=EISDIR",      // the system does not know them
-      "linkat:errno=ENOENT",       // no /proc
+      "linkat:errno=ENOENT",       // neither the descriptor nor /proc can name it
       "linkat:errno=EEXIST"};      // the name was taken meanwhile
   for (const std::string& rules : unavailable) {
     SCOPED_TRACE(rules);
@@ -84,6 +84,12 @@ TEST_F(Faults, WhereAFileCannotBeMadeUnnamedTheCopyGoesThroughATemporaryName) {
     EXPECT_EQ(Tree("b"), Lines({"big 300000", "new 100000"}));
     File("b/big", "old target", kOld);
   }
+  // A system that cannot name the descriptor itself names it through /proc,
+  // still without a temporary name.
+  std::filesystem::remove(Abs("b/new"));
+  ExpectFault({"a/new", "b", "Copy1", "All1", "/q"},
+              "linkat:times=1:errno=ENOENT;mkostemp:errno=EIO", "");
+  EXPECT_EQ(Read("b/new"), Read("a/new"));
 }
 
 TEST_F(Faults, AKernelCopyThatStopsPartwayIsFinishedByThePlainLoop) {
