@@ -293,7 +293,7 @@ RunResult Scenario::Run(const std::vector<std::string>& arguments, const std::st
         variables.push_back(name + "=" + getenv(name.c_str()));
     }
     if (windowsBinary != nullptr) {
-      for (const std::string name : {"WINEPREFIX", "WINEDEBUG", "HOME"})
+      for (const std::string name : {"WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "HOME"})
         if (getenv(name.c_str()) != nullptr) variables.push_back(name + "=" + getenv(name.c_str()));
     }
     std::vector<char*> pointers = {tz, path};
