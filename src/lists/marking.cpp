@@ -89,15 +89,16 @@ void FileList::Mark(MatchType code, FileList& other, bool markBoth) {
   ContentTest contentsMatch = [this, &other](int index, int partner) {
     return DiskFileCompare(FullPath(index), other.FullPath(partner)) == 0;
   };
-  // Under /q no progress line announces a comparison, so the comparisons
-  // this marking needs are all made first, two at a time where a second
-  // processor is free. Their answers, and any messages with them, are then
-  // taken in the order the marking asks.
+  // Under /q no progress line announces a comparison, so at the first
+  // question about contents every comparison this marking needs is made,
+  // two at a time where a second processor is free. Their answers, and any
+  // messages with them, are then taken in the order the marking asks. A
+  // rule that never reads contents costs no extra pass.
   std::vector<Comparison> ahead;
   size_t answered = 0;
   if (Settings.Quiet) {
-    ahead = CompareAll(*this, other, ContentQuestions(code, other));
-    contentsMatch = [&ahead, &answered](int, int) {
+    contentsMatch = [this, &other, code, &ahead, &answered](int, int) {
+      if (answered == 0) ahead = CompareAll(*this, other, ContentQuestions(code, other));
       const Comparison& comparison = ahead[answered++];
       ReportComparison(comparison);
       return comparison.Result == 0;

@@ -118,6 +118,10 @@ int OpenRegularFile(const std::string& path, struct stat& info) {
   return fd;
 }
 
+DirIdentity IdentityOf(const struct stat& info) {
+  return {uint64_t(info.st_dev), uint64_t(info.st_ino)};
+}
+
 std::string ParentOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
 
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
@@ -498,15 +502,14 @@ bool OpenListing(const std::string& path) {
 bool IdentifyDir(const std::string& path, DirIdentity& identity) {
   struct stat info;
   if (stat(OrCurrentDirectory(path), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
-  identity.Device = uint64_t(info.st_dev);
-  identity.Inode = uint64_t(info.st_ino);
+  identity = IdentityOf(info);
   return true;
 }
 
 bool IsSameFile(const std::string& first, const std::string& second) {
   struct stat a, b;
   return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 &&
-         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+         IdentityOf(a) == IdentityOf(b);
 }
 
 int RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 ? 0 : 1; }
@@ -657,7 +660,7 @@ bool CopyFile(const std::string& source, const std::string& target) {
   struct stat existing;
   const bool targetExists = stat(target.c_str(), &existing) == 0;
   if (targetExists) {
-    if (existing.st_dev == info.st_dev && existing.st_ino == info.st_ino) return true;
+    if (IdentityOf(existing) == IdentityOf(info)) return true;
     if (S_ISDIR(existing.st_mode)) return false;
   }
   return WriteCopy(from.Get(), info, target, targetExists);
@@ -671,10 +674,14 @@ bool IsSameEntry(const std::string& source, const std::string& target) {
 }
 
 bool MoveFile(const std::string& source, const std::string& target) {
-  if (IsDirectory(target)) return false;
-  // Renaming a file onto another name of itself (a hard link) changes
-  // nothing, so the source name is removed here; the very same name stays.
-  if (IsSameFile(source, target)) return IsSameEntry(source, target) || unlink(source.c_str()) == 0;
+  struct stat existing, moved;
+  if (stat(target.c_str(), &existing) == 0) {
+    if (S_ISDIR(existing.st_mode)) return false;
+    // Renaming a file onto another name of itself (a hard link) changes
+    // nothing, so the source name is removed here; the very same name stays.
+    if (stat(source.c_str(), &moved) == 0 && IdentityOf(moved) == IdentityOf(existing))
+      return IsSameEntry(source, target) || unlink(source.c_str()) == 0;
+  }
   if (rename(source.c_str(), target.c_str()) == 0) return true;
   if (errno != EXDEV) return false;
   return CopyFile(source, target) && unlink(source.c_str()) == 0;
@@ -725,7 +732,7 @@ int RunCommand(const std::string& command) {
 InputFile::InputFile(const std::string& path) {
   struct stat info;
   Handle = OpenRegularFile(path, info);
-  if (Handle >= 0) Identity = {uint64_t(info.st_dev), uint64_t(info.st_ino)};
+  if (Handle >= 0) Identity = IdentityOf(info);
 }
 
 InputFile::~InputFile() {

@@ -9,18 +9,17 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "support/file_command.h"
+#include "platform_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
+using Names = PlatformFixture::Names;
 
-class Platform : public ::testing::Test {
+class Platform : public PlatformFixture {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/vorn-platform-XXXXXX";
@@ -29,32 +28,6 @@ class Platform : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(Dir); }
 
-  std::string At(const std::string& name) const { return Dir + name; }
-
-  void Write(const std::string& name, const std::string& content) const {
-    std::ofstream(At(name), std::ios::binary) << content;
-  }
-  std::string Read(const std::string& name) const {
-    std::ostringstream content;
-    content << std::ifstream(At(name), std::ios::binary).rdbuf();
-    return content.str();
-  }
-  Names List(const std::string& mask, uint32_t requested) const {
-    Names names;
-    FindRecord record;
-    for (int status = SearchStart(Dir + mask, requested, record); status == 0;
-         status = SearchNext(record)) {
-      names.push_back(record.Name);
-    }
-    SearchClose(record);
-    return names;
-  }
-  FindRecord Find(const std::string& name, uint32_t requested = AttrSpecial) const {
-    FindRecord record;
-    EXPECT_EQ(SearchStart(Dir + name, requested, record), 0) << name;
-    SearchClose(record);
-    return record;
-  }
   Names Entries() const {
     Names names;
     for (const auto& entry : fs::directory_iterator(Dir)) {
@@ -63,9 +36,6 @@ class Platform : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-
-  static constexpr uint32_t AttrSpecial = AttrHidden | AttrSystem | AttrDirectory;
-  std::string Dir;
 };
 
 TEST_F(Platform, SearchOrdersAndFiltersEntries) {
@@ -100,16 +70,7 @@ TEST_F(Platform, SearchOrdersAndFiltersEntries) {
   EXPECT_EQ(Find("Sub").Size, 0u);
 }
 
-TEST_F(Platform, SearchWithoutMatchesOrDirectory) {
-  Write("a", "");
-  FindRecord record;
-  EXPECT_NE(SearchStart(Dir + "*.none", AttrSpecial, record), 0);
-  SearchClose(record);
-  EXPECT_NE(SearchStart(Dir + "missing/*", AttrSpecial, record), 0);
-  EXPECT_NE(SearchNext(record), 0);
-  SearchClose(record);
-  SearchClose(record);
-}
+TEST_F(Platform, SearchWithoutMatchesOrDirectory) { ExpectSearchesFindNothing(); }
 
 TEST_F(Platform, PatternWithoutDirectoryReadsTheCurrentOne) {
   Write("here.txt", "");
@@ -272,22 +233,8 @@ TEST_F(Platform, MoveAcrossFileSystemsCopiesThenDeletes) {
 }
 
 TEST_F(Platform, InputFileReadsInPieces) {
-  Write("f", "0123456789");
-  InputFile file(At("f"));
-  ASSERT_TRUE(file.IsOpen());
-  char buffer[8];
-  EXPECT_EQ(file.ReadBytes(buffer, 8), 8);
-  EXPECT_EQ(file.ReadBytes(buffer, 8), 2);
-  EXPECT_EQ(std::string(buffer, 2), "89");
-  EXPECT_EQ(file.ReadBytes(buffer, 8), 0);
-
-  InputFile missing(At("missing"));
-  EXPECT_FALSE(missing.IsOpen());
-  EXPECT_EQ(missing.ReadBytes(buffer, 8), 0);
-  // Only regular files are read: never a directory, and never a FIFO, which
-  // would block.
-  InputFile directory(Dir);
-  EXPECT_FALSE(directory.IsOpen());
+  ExpectInputFileReadsInPieces();
+  // Never a FIFO either, which would block.
   ASSERT_EQ(mkfifo(At("fifo").c_str(), 0600), 0);
   InputFile fifo(At("fifo"));
   EXPECT_FALSE(fifo.IsOpen());

@@ -6,18 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "support/file_command.h"
+#include "platform_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
-
-constexpr uint32_t AttrSpecial = AttrHidden | AttrSystem | AttrDirectory;
+using Names = PlatformFixture::Names;
 
 uint16_t PackedDate(int year, int month, int day) {
   return uint16_t(((year - 1980) << 9) | (month << 5) | day);
@@ -26,7 +23,7 @@ uint16_t PackedTime(int hour, int minute, int second) {
   return uint16_t((hour << 11) | (minute << 5) | (second / 2));
 }
 
-class Platform : public ::testing::Test {
+class Platform : public PlatformFixture {
  protected:
   void SetUp() override {
     char base[MAX_PATH];
@@ -46,16 +43,6 @@ class Platform : public ::testing::Test {
     fs::remove_all(Dir);
   }
 
-  std::string At(const std::string& name) const { return Dir + name; }
-
-  void Write(const std::string& name, const std::string& content) const {
-    std::ofstream(At(name), std::ios::binary) << content;
-  }
-  std::string Read(const std::string& name) const {
-    std::ostringstream content;
-    content << std::ifstream(At(name), std::ios::binary).rdbuf();
-    return content.str();
-  }
   void SetAttributes(const std::string& name, DWORD attributes) const {
     ASSERT_TRUE(SetFileAttributesA(At(name).c_str(), attributes)) << name;
   }
@@ -72,24 +59,6 @@ class Platform : public ::testing::Test {
     EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &universal));
     CloseHandle(file);
   }
-  Names List(const std::string& mask, uint32_t requested) const {
-    Names names;
-    FindRecord record;
-    for (int status = SearchStart(Dir + mask, requested, record); status == 0;
-         status = SearchNext(record)) {
-      names.push_back(record.Name);
-    }
-    SearchClose(record);
-    return names;
-  }
-  FindRecord Find(const std::string& name, uint32_t requested = AttrSpecial) const {
-    FindRecord record;
-    EXPECT_EQ(SearchStart(Dir + name, requested, record), 0) << name;
-    SearchClose(record);
-    return record;
-  }
-
-  std::string Dir;
   fs::path Previous;
 };
 
@@ -153,16 +122,7 @@ TEST_F(Platform, SubdirectoriesAreTheDirectoriesASearchDelivers) {
   EXPECT_EQ(names, Names{});
 }
 
-TEST_F(Platform, SearchWithoutMatchesOrDirectory) {
-  Write("a", "");
-  FindRecord record;
-  EXPECT_NE(SearchStart(Dir + "*.none", AttrSpecial, record), 0);
-  SearchClose(record);
-  EXPECT_NE(SearchStart(Dir + "missing\\*", AttrSpecial, record), 0);
-  EXPECT_NE(SearchNext(record), 0);
-  SearchClose(record);
-  SearchClose(record);
-}
+TEST_F(Platform, SearchWithoutMatchesOrDirectory) { ExpectSearchesFindNothing(); }
 
 TEST_F(Platform, PatternWithoutDirectoryReadsTheCurrentOne) {
   Write("here.txt", "");
@@ -285,21 +245,6 @@ TEST_F(Platform, InterpreterIsComspecElseCmdFromTheCurrentDirectoryOrThePath) {
   EXPECT_EQ(RunCommand("exit 0"), -1);
 }
 
-TEST_F(Platform, InputFileReadsInPieces) {
-  Write("f", "0123456789");
-  InputFile file(At("f"));
-  ASSERT_TRUE(file.IsOpen());
-  char buffer[8];
-  EXPECT_EQ(file.ReadBytes(buffer, 8), 8);
-  EXPECT_EQ(file.ReadBytes(buffer, 8), 2);
-  EXPECT_EQ(std::string(buffer, 2), "89");
-  EXPECT_EQ(file.ReadBytes(buffer, 8), 0);
-
-  InputFile missing(At("missing"));
-  EXPECT_FALSE(missing.IsOpen());
-  EXPECT_EQ(missing.ReadBytes(buffer, 8), 0);
-  InputFile directory(Dir);
-  EXPECT_FALSE(directory.IsOpen());
-}
+TEST_F(Platform, InputFileReadsInPieces) { ExpectInputFileReadsInPieces(); }
 
 }  // namespace
