@@ -13,6 +13,19 @@
 //                              and named once written (linkat)
 //   floors memcmp MIB          compare two warm buffers of MIB MiB
 //   floors read FILE           read a (warm) file to the end, 1 MiB at a time
+//   floors compare A B         read two files to the end in pieces of
+//                              1,024,000 bytes into page-aligned buffers,
+//                              comparing as it goes
+//   floors offsets A B         the same with both buffers at page offsets 0,
+//                              16 and 4080: the kernel's copy into a buffer
+//                              just past a page boundary is several times
+//                              slower on some processors
+//   floors comparetrees A B    a directory read and one fstatat per entry of
+//                              both trees, then every file of A read and
+//                              compared with its twin in B as compare does
+//   floors createtree SRC DST  DST made as a tree of SRC's directories and
+//                              files of SRC's sizes: one fstatat per entry
+//                              of SRC, then mkdir, or open, write, close
 //
 // Each prints one line: what it did, the time, and the time per item.
 #include <dirent.h>
@@ -20,10 +33,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -79,6 +96,137 @@ long ReadWhole(const std::string& path, std::vector<char>& buffer) {
   }
   close(fd);
   return total;
+}
+
+// The piece Vorn reads a file in.
+constexpr size_t kPiece = 1024000;
+
+// A buffer of kPiece bytes that starts offset bytes past a page boundary.
+class PieceBuffer {
+ public:
+  explicit PieceBuffer(size_t offset)
+      : Base(static_cast<char*>(::operator new(kPiece + 4096, std::align_val_t(4096)))),
+        Start(Base + offset) {}
+  ~PieceBuffer() { ::operator delete(Base, std::align_val_t(4096)); }
+  PieceBuffer(const PieceBuffer&) = delete;
+  PieceBuffer& operator=(const PieceBuffer&) = delete;
+  char* Get() const { return Start; }
+
+ private:
+  char* Base;
+  char* Start;
+};
+
+// Fills buffer with up to kPiece bytes; the count, below kPiece only at the end.
+long ReadPiece(int fd, char* buffer) {
+  long total = 0;
+  while (total < long(kPiece)) {
+    ssize_t got = read(fd, buffer + total, kPiece - total);
+    if (got <= 0) break;
+    total += got;
+  }
+  return total;
+}
+
+// Reads both files to the end, piece by piece, comparing as it goes: true
+// when equal, false when they differ or one cannot be opened.
+bool CompareTwo(const std::string& a, const std::string& b, const PieceBuffer& x,
+                const PieceBuffer& y) {
+  int fa = open(a.c_str(), O_RDONLY | O_CLOEXEC);
+  int fb = open(b.c_str(), O_RDONLY | O_CLOEXEC);
+  bool equal = fa >= 0 && fb >= 0;
+  while (equal) {
+    long p = ReadPiece(fa, x.Get());
+    long q = ReadPiece(fb, y.Get());
+    equal = p == q && std::memcmp(x.Get(), y.Get(), p) == 0;
+    if (p < long(kPiece)) break;
+  }
+  if (fa >= 0) close(fa);
+  if (fb >= 0) close(fb);
+  return equal;
+}
+
+int Compare(const std::string& a, const std::string& b) {
+  PieceBuffer x(0), y(0);
+  auto start = Clock::now();
+  bool equal = CompareTwo(a, b, x, y);
+  double seconds = Seconds(start);
+  std::printf("compare: page-aligned buffers: %.4f s, %s\n", seconds, equal ? "equal" : "differ");
+  return 0;
+}
+
+int Offsets(const std::string& a, const std::string& b) {
+  for (size_t offset : {0, 16, 4080}) {
+    PieceBuffer x(offset), y(offset);
+    CompareTwo(a, b, x, y);  // the files warm, the buffers' pages mapped
+    auto start = Clock::now();
+    bool equal = CompareTwo(a, b, x, y);
+    std::printf("offsets: buffers at page + %zu: %.4f s, %s\n", offset, Seconds(start),
+                equal ? "equal" : "differ");
+  }
+  return 0;
+}
+
+int CompareTrees(const std::string& a, const std::string& b) {
+  auto start = Clock::now();
+  Walk walkA, walkB;
+  WalkTree(a + "/", "", walkA, true);
+  WalkTree(b + "/", "", walkB, false);
+  PieceBuffer x(0), y(0);
+  long differ = 0;
+  for (const std::string& file : walkA.Files) differ += !CompareTwo(a + "/" + file, b + "/" + file, x, y);
+  Report("comparetrees: both trees read and statted, every pair compared", Seconds(start),
+         walkA.Files.size(), "us per pair");
+  std::printf("  (%ld pairs differ)\n", differ);
+  return 0;
+}
+
+// The source tree's directories (relative, parents first) and files with
+// their sizes.
+void SizesOf(const std::string& root, const std::string& relative,
+             std::vector<std::string>& directories, std::map<std::string, long>& files) {
+  int fd = open((root + relative).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* stream = fdopendir(fd);
+  std::vector<std::string> subdirectories;
+  while (struct dirent* entry = readdir(stream)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    struct stat info;
+    if (fstatat(fd, entry->d_name, &info, 0) != 0) continue;
+    std::string path = relative + entry->d_name;
+    if (S_ISDIR(info.st_mode))
+      subdirectories.push_back(path + "/");
+    else
+      files[path] = info.st_size;
+  }
+  closedir(stream);
+  for (const std::string& sub : subdirectories) {
+    directories.push_back(sub);
+    SizesOf(root, sub, directories, files);
+  }
+}
+
+int CreateTree(const std::string& source, const std::string& target) {
+  auto start = Clock::now();
+  std::vector<std::string> directories;
+  std::map<std::string, long> files;
+  SizesOf(source + "/", "", directories, files);
+  for (const std::string& directory : directories)
+    if (mkdir((target + "/" + directory).c_str(), 0755) != 0) return 1;
+  std::vector<char> data(1 << 20, 'x');
+  for (const auto& [path, size] : files) {
+    int fd = open((target + "/" + path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return 1;
+    for (long left = size; left > 0;) {
+      ssize_t written = write(fd, data.data(), std::min<long>(left, data.size()));
+      if (written <= 0) return 1;
+      left -= written;
+    }
+    close(fd);
+  }
+  Report("createtree: the source's tree created and written", Seconds(start), files.size(),
+         "us per file");
+  return 0;
 }
 
 int Stat(int count, char** roots) {
@@ -184,6 +332,10 @@ int main(int argc, char** argv) {
   }
   if (mode == "memcmp" && argc == 3) return Memcmp(std::atol(argv[2]));
   if (mode == "read" && argc == 3) return ReadFile(argv[2]);
+  if (mode == "compare" && argc == 4) return Compare(argv[2], argv[3]);
+  if (mode == "offsets" && argc == 4) return Offsets(argv[2], argv[3]);
+  if (mode == "comparetrees" && argc == 4) return CompareTrees(argv[2], argv[3]);
+  if (mode == "createtree" && argc == 4) return CreateTree(argv[2], argv[3]);
   std::fprintf(stderr, "usage: see the comment at the top of floors.cpp\n");
   return 2;
 }

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "run/settings.h"
 #include "support/console.h"
+#include "support/page_buffer.h"
 #include "support/platform.h"
 
 namespace {
@@ -23,8 +23,8 @@ constexpr size_t kReadSize = kBlockSize * kBlocksPerRead;
 // comparison opens thousands of small files, and a fresh megabyte each time
 // (allocated, cleared, given back) would cost more than reading them.
 char* ReadBuffer(int which) {
-  thread_local std::unique_ptr<char[]> buffers[2];
-  if (!buffers[which]) buffers[which].reset(new char[kReadSize]);
+  thread_local PageBuffer buffers[2];
+  if (!buffers[which]) buffers[which] = MakePageBuffer(kReadSize);
   return buffers[which].get();
 }
 

@@ -30,6 +30,7 @@
 #include "support/dos_time.h"
 #include "support/file_command.h"
 #include "support/mask_match.h"
+#include "support/page_buffer.h"
 #include "support/strings.h"
 
 // ---------------------------------------------------------------------------
@@ -540,12 +541,12 @@ bool WriteAll(int fd, const char* data, size_t size) {
 
 bool CopyByReadWrite(int from, int to) {
   constexpr size_t BufferSize = 1 << 20;
-  std::vector<char> buffer(BufferSize);
+  PageBuffer buffer = MakePageBuffer(BufferSize);
   for (;;) {
-    ssize_t got = read(from, buffer.data(), buffer.size());
+    ssize_t got = read(from, buffer.get(), BufferSize);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return got == 0;
-    if (!WriteAll(to, buffer.data(), size_t(got))) return false;
+    if (!WriteAll(to, buffer.get(), size_t(got))) return false;
   }
 }
 
