@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
+#include "disk/comparison_memory.h"
 #include "run/settings.h"
 #include "support/console.h"
 #include "support/page_buffer.h"
@@ -37,6 +39,7 @@ class BlockReader {
 
   bool IsOpen() const { return File.IsOpen(); }
   bool SameFileAs(const BlockReader& other) const { return File.SameFileAs(other.File); }
+  const FileStamp& Stamp() const { return File.Stamp(); }
   bool Failed() const { return ReadError; }
 
   // Points block at the next block and gives its length.
@@ -106,6 +109,7 @@ int CompareBlocks(BlockReader& file1, BlockReader& file2, Comparison& comparison
 }  // namespace
 
 Comparison CompareFiles(const std::string& first, const std::string& second) {
+  if (std::optional<Comparison> kept = RecallComparison(first, second)) return *kept;
   Comparison comparison;
   BlockReader file1(first, 0);
   BlockReader file2(second, 1);
@@ -126,6 +130,7 @@ Comparison CompareFiles(const std::string& first, const std::string& second) {
   if (file1.Failed()) comparison.Unreadable.push_back(first);
   if (file2.Failed()) comparison.Unreadable.push_back(second);
   if (!comparison.Unreadable.empty()) comparison.Result = 1;
+  KeepComparison(file1.Stamp(), file2.Stamp(), comparison);
   return comparison;
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "disk/comparison_memory.h"
 #include "disk/disk_file_list.h"
 #include "lists/file_markers.h"
 #include "run/actions.h"
@@ -81,6 +82,25 @@ std::pair<std::unique_ptr<Disk_FileList>, std::unique_ptr<Disk_FileList>> ReadLi
   return {std::move(lists[0]), std::move(lists[1])};
 }
 
+// Listing changes no file: a comparison made on a pair's first visit holds
+// on its second, unless something outside the run changed a file (which
+// the memory checks).
+bool OnlyLists() {
+  std::string verb = Settings.Action;
+  if (!verb.empty()) verb.pop_back();
+  return StrEq(verb, "List");
+}
+
+// What a subdirectory pair's visit does with the comparisons that the
+// memory of its parent holds: a walk through both sides visits a pair that
+// both sides have first from side 1, then again from side 2.
+ComparisonMemory::Use UseOfParentMemory(bool walkingSide1OfBoth, bool exists2, Walk walk) {
+  if (!OnlyLists()) return ComparisonMemory::Use::None;
+  if (walk == Walk::PairOnly) return ComparisonMemory::Use::Recall;
+  return walkingSide1OfBoth && exists2 ? ComparisonMemory::Use::Keep
+                                       : ComparisonMemory::Use::None;
+}
+
 }  // namespace
 
 void DoDirPair(const std::string& first, const std::string& second) {
@@ -90,27 +110,36 @@ void DoDirPair(const std::string& first, const std::string& second) {
 }
 
 void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileList> list2,
-               Walk walk) {
+               Walk walk, ComparisonMemory* parentMemory, ComparisonMemory::Use use) {
   if (!BothReadable(*list1, *list2)) return;
-  ApplyFileMarkers(*list1, *list2);
-  ImplementAction(Settings.Action, *list1, *list2);
+  {
+    ComparisonMemory::InUse comparisons(parentMemory, use);
+    ApplyFileMarkers(*list1, *list2);
+    ImplementAction(Settings.Action, *list1, *list2);
+  }
   if (!Settings.Recurse) return;
 
   WalkPathEntry onPath1(list1->MyPath);
   WalkPathEntry onPath2(list2->MyPath);
+  // Lives until both walks below this pair are done, and no longer.
+  ComparisonMemory subdirectoryComparisons;
   const char suffix = Settings.ActionSuffix;
   if (WalksSide(suffix, '1')) {
-    if (walk == Walk::Subdirectories) RecurseInto(*list1, *list1, *list2);
+    if (walk == Walk::Subdirectories)
+      RecurseInto(*list1, *list1, *list2, subdirectoryComparisons);
     if (StrEqAny2(Settings.Action, "Del1", "DelB")) RemoveListDir(list1->MyPath);
   }
   if (WalksSide(suffix, '2')) {
-    if (walk == Walk::Subdirectories) RecurseInto(*list2, *list1, *list2);
+    if (walk == Walk::Subdirectories)
+      RecurseInto(*list2, *list1, *list2, subdirectoryComparisons);
     if (StrEqAny2(Settings.Action, "Del2", "DelB")) RemoveListDir(list2->MyPath);
   }
 }
 
-void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2) {
+void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2,
+                 ComparisonMemory& memory) {
   const bool walkingSide2OfBoth = &walked == &list2 && WalksSide(Settings.ActionSuffix, '1');
+  const bool walkingSide1OfBoth = &walked == &list1 && WalksSide(Settings.ActionSuffix, '2');
   std::vector<std::string> subdirectories;
   if (!ListSubdirectories(walked.MyPath, subdirectories))
     ReportUnreadable("directory ", walked.MyPath);
@@ -128,7 +157,8 @@ void RecurseInto(const FileList& walked, const FileList& list1, const FileList& 
     // Side 1's walk already went below a subdirectory that both sides have.
     const Walk walk = walkingSide2OfBoth && exists1 ? Walk::PairOnly : Walk::Subdirectories;
     auto [subList1, subList2] = ReadListPair(sub1, sub2, list1.Masks);
-    DoDirPair(std::move(subList1), std::move(subList2), walk);
+    DoDirPair(std::move(subList1), std::move(subList2), walk, &memory,
+              UseOfParentMemory(walkingSide1OfBoth, exists2, walk));
   }
 }
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "disk/comparison_memory.h"
+
 class FileList;
 class Disk_FileList;
 
@@ -16,9 +18,14 @@ enum class Walk {
 
 // Processes the pair of directory-and-FileSet texts, and everything below.
 void DoDirPair(const std::string& first, const std::string& second);
-// Processes a pair of lists already read, and as much below as walk says.
+// Processes a pair of lists already read, and as much below as walk says;
+// its comparisons use the memory of the parent pair as use says.
 void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileList> list2,
-               Walk walk);
-void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2);
+               Walk walk, ComparisonMemory* parentMemory = nullptr,
+               ComparisonMemory::Use use = ComparisonMemory::Use::None);
+// Walks the subdirectories of one side of a pair; memory lives as long as
+// the pair's walks and serves its subdirectory pairs' comparisons.
+void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2,
+                 ComparisonMemory& memory);
 bool IsRecurseSkip(char c);
 void RemoveListDir(const std::string& directory);

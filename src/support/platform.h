@@ -80,6 +80,20 @@ struct DirIdentity {
   uint64_t Inode = 0;
   bool operator==(const DirIdentity&) const = default;
 };
+// What tells whether a file may have changed since it was last looked at:
+// which file it is, its size, and the times of its last write and of its
+// last change of any kind (which no one can set back).
+struct FileStamp {
+  DirIdentity Identity;
+  uint64_t Size = 0;
+  int64_t Written = 0;  // in the system's finest unit
+  int64_t Changed = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+// Fills stamp for the file path names (links followed); false when there
+// is none.
+bool StampFile(const std::string& path, FileStamp& stamp);
+
 // Fills identity when path names an existing directory (the empty path is
 // the current directory); false otherwise.
 bool IdentifyDir(const std::string& path, DirIdentity& identity);
@@ -110,11 +124,13 @@ class InputFile {
   // True when both are open on one and the same file (two names of it, or
   // a link), as IsSameFile tells for two paths, without looking again.
   bool SameFileAs(const InputFile& other) const;
+  // The open file's stamp, as it was when opened.
+  const FileStamp& Stamp() const { return Opened; }
 
  private:
   intptr_t Handle = -1;
   bool Sequential = false;  // the system was told the file is read through
-  DirIdentity Identity;     // of the open file
+  FileStamp Opened;
 };
 
 // The separator Vorn appends when it builds a path, and the console's line end.

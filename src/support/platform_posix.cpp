@@ -123,6 +123,15 @@ DirIdentity IdentityOf(const struct stat& info) {
   return {uint64_t(info.st_dev), uint64_t(info.st_ino)};
 }
 
+int64_t Nanoseconds(const struct timespec& time) {
+  return int64_t(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+FileStamp StampOf(const struct stat& info) {
+  return {IdentityOf(info), uint64_t(info.st_size), Nanoseconds(info.st_mtim),
+          Nanoseconds(info.st_ctim)};
+}
+
 std::string ParentOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
 
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
@@ -507,6 +516,13 @@ bool IdentifyDir(const std::string& path, DirIdentity& identity) {
   return true;
 }
 
+bool StampFile(const std::string& path, FileStamp& stamp) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return false;
+  stamp = StampOf(info);
+  return true;
+}
+
 bool IsSameFile(const std::string& first, const std::string& second) {
   struct stat a, b;
   return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 &&
@@ -733,7 +749,7 @@ int RunCommand(const std::string& command) {
 InputFile::InputFile(const std::string& path) {
   struct stat info;
   Handle = OpenRegularFile(path, info);
-  if (Handle >= 0) Identity = IdentityOf(info);
+  if (Handle >= 0) Opened = StampOf(info);
 }
 
 InputFile::~InputFile() {
@@ -741,7 +757,7 @@ InputFile::~InputFile() {
 }
 
 bool InputFile::SameFileAs(const InputFile& other) const {
-  return IsOpen() && other.IsOpen() && Identity == other.Identity;
+  return IsOpen() && other.IsOpen() && Opened.Identity == other.Opened.Identity;
 }
 
 long long InputFile::ReadBytes(char* buffer, size_t n) {

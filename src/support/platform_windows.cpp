@@ -181,13 +181,33 @@ bool IdentityOf(HANDLE file, DirIdentity& identity, bool& isDirectory) {
   return true;
 }
 
+// The identity and size come first and alone: they tell two names of one
+// file apart even where the times cannot be had.
+bool StampOf(HANDLE file, FileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  stamp.Identity.Device = info.dwVolumeSerialNumber;
+  stamp.Identity.Inode = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  stamp.Size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  FILE_BASIC_INFO times;
+  if (!GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times)) return false;
+  stamp.Written = times.LastWriteTime.QuadPart;
+  stamp.Changed = times.ChangeTime.QuadPart;
+  return true;
+}
+
+// Opens what path names only to look at it (a directory too: only backup
+// semantics let CreateFileA open one).
+HANDLE OpenToLookAt(const std::string& path) {
+  return CreateFileA(path.empty() ? "." : path.c_str(), FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 // The volume and file index of what path names, and whether it is a
 // directory. False when it cannot be opened.
 bool Identify(const std::string& path, DirIdentity& identity, bool& isDirectory) {
-  // Only backup semantics let CreateFileA open a directory.
-  HANDLE file = CreateFileA(path.empty() ? "." : path.c_str(), FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE file = OpenToLookAt(path);
   if (file == INVALID_HANDLE_VALUE) return false;
   bool known = IdentityOf(file, identity, isDirectory);
   CloseHandle(file);
@@ -199,6 +219,14 @@ bool Identify(const std::string& path, DirIdentity& identity, bool& isDirectory)
 bool IdentifyDir(const std::string& path, DirIdentity& identity) {
   bool isDirectory = false;
   return Identify(path, identity, isDirectory) && isDirectory;
+}
+
+bool StampFile(const std::string& path, FileStamp& stamp) {
+  HANDLE file = OpenToLookAt(path);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool known = StampOf(file, stamp);
+  CloseHandle(file);
+  return known;
 }
 
 bool IsSameFile(const std::string& first, const std::string& second) {
@@ -328,12 +356,11 @@ InputFile::InputFile(const std::string& path)
     : Handle(intptr_t(CreateFileA(path.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
-  bool isDirectory;
-  if (Handle >= 0) IdentityOf(HANDLE(Handle), Identity, isDirectory);
+  if (Handle >= 0) StampOf(HANDLE(Handle), Opened);
 }
 
 bool InputFile::SameFileAs(const InputFile& other) const {
-  return IsOpen() && other.IsOpen() && Identity == other.Identity;
+  return IsOpen() && other.IsOpen() && Opened.Identity == other.Opened.Identity;
 }
 
 InputFile::~InputFile() {

@@ -189,3 +189,38 @@ TEST_F(Compare, MarkersBeforeAnUnusableOneHaveCompared) {
                                      "  Unrecognized FileMarker: Bogus"}),
          1);
 }
+
+// A walk through both sides visits a subdirectory pair from each side; each
+// visit reports every comparison its marking makes, with its messages, as
+// if the files were read again.
+TEST_F(Compare, EveryVisitOfASharedSubdirectoryReportsItsComparisons) {
+  for (const std::string directory : {"s/", "s/t/"}) {
+    Pair(directory + "eq.txt", "same", "same");
+    Pair(directory + "ne.txt", "left", "rigt");
+  }
+  Pair("s/z.txt", "x", "xy");
+  auto compared = [](const std::string& directory, const std::vector<std::string>& names) {
+    std::string lines;
+    for (const std::string& name : names) lines += Comparing(directory + name);
+    return lines;
+  };
+  const std::string visitOfS = compared("s/", {"eq.txt", "ne.txt", "z.txt"}) + kNotCtrlZ +
+                               Listed("a/s/*.*", {"ne.txt", "z.txt"}) +
+                               Listed("b/s/*.*", {"ne.txt", "z.txt"});
+  const std::string visitOfT = compared("s/t/", {"eq.txt", "ne.txt"}) +
+                               Listed("a/s/t/*.*", {"ne.txt"}) + Listed("b/s/t/*.*", {"ne.txt"});
+  Expect({"a/", "b", "ListB", "ByteMismatches", "/r", "/ctrlz"},
+         visitOfS + visitOfT + visitOfT + visitOfS);
+  const std::string quietS =
+      kNotCtrlZ + Listed("a/s/*.*", {"ne.txt", "z.txt"}) + Listed("b/s/*.*", {"ne.txt", "z.txt"});
+  const std::string quietT = Listed("a/s/t/*.*", {"ne.txt"}) + Listed("b/s/t/*.*", {"ne.txt"});
+  Expect({"a/", "b", "ListB", "ByteMismatches", "/r", "/ctrlz", "/q"},
+         quietS + quietT + quietT + quietS);
+  // A second marker compares again within each visit.
+  auto both = [](const std::string& directory) {
+    return Listed("a/" + directory + "*.*", {"eq.txt", "ne.txt"}) +
+           Listed("b/" + directory + "*.*", {"eq.txt", "ne.txt"});
+  };
+  Expect({"a/", "b", "ListB", "ByteMatches", "ByteMismatches", "/r", "/q"},
+         both("s/") + both("s/t/") + both("s/t/") + both("s/"));
+}

@@ -15,6 +15,8 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "../fault/fault_scenario.h"
@@ -146,6 +148,21 @@ class FastDirectory {
   std::string Path;
 };
 
+// Waits until some process holds a descriptor open on path; false after
+// ten seconds.
+bool AwaitDescriptorOn(const std::string& path) {
+  for (int tries = 0; tries < 10000; ++tries) {
+    for (const auto& process : std::filesystem::directory_iterator("/proc")) {
+      std::error_code error;
+      for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", error)) {
+        if (std::filesystem::read_symlink(fd.path(), error) == path) return true;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
 }  // namespace
 
 using Hostile = FaultScenario;
@@ -211,6 +228,37 @@ TEST_F(Hostile, AFileThatTurnsIntoAFifoAfterTheScanNeverHangsTheRun) {
     EXPECT_NE(run.Status, 128 + SIGKILL) << "the run hung on the FIFO";
     EXPECT_EQ(Read("b/x"), "plain");
   }
+}
+
+// A walk through both sides visits a shared subdirectory pair twice, and
+// the tree below it in between. A file rewritten meanwhile, even to the
+// same size and last-write time, is read again on the second visit; an
+// unreadable file is reported on both.
+TEST_F(Hostile, AFileChangedBetweenTheTwoVisitsOfItsPairIsComparedAfresh) {
+  File("a/s/x.txt", "same", kOld);
+  File("b/s/x.txt", "same", kOld);
+  File("a/s/deep/y.txt", "only side 1 has deep", kOld);
+  ASSERT_EQ(symlink("/proc/self/mem", Abs("a/s/mem.bin").c_str()), 0);
+  File("b/s/mem.bin", "");
+  // Reading a/s/deep, between the two visits of s, waits a second, while
+  // b/s/x.txt is rewritten.
+  bool rewritten = false;
+  std::thread rewrite([&] {
+    if (!AwaitDescriptorOn(Abs("a/s/deep"))) return;
+    std::ofstream(Abs("b/s/x.txt"), std::ios::in | std::ios::out) << "diff";
+    SetTime("b/s/x.txt", kOld);
+    rewritten = true;
+  });
+  RunResult run = RunWithFault({"a/", "b", "ListB", "ByteMismatches", "/r", "/q"},
+                               "fdopendir:path=a/s/deep$:delay_us=1000000;" + kWatchdog);
+  rewrite.join();
+  ASSERT_TRUE(rewritten) << "the run never read a/s/deep";
+  const std::string warning = "WARNING: Could not read file a/s/mem.bin\n";
+  EXPECT_EQ(run.Out, warning + Listed("a/s/*.*", {"mem.bin"}) + Listed("b/s/*.*", {"mem.bin"}) +
+                         warning + Listed("a/s/*.*", {"mem.bin", "x.txt"}) +
+                         Listed("b/s/*.*", {"mem.bin", "x.txt"}));
+  EXPECT_EQ(run.Err, "");
+  EXPECT_EQ(run.Status, 2);
 }
 
 // Paths longer than PATH_MAX cannot be handed to the system whole. A file
