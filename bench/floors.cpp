@@ -16,10 +16,10 @@
 //   floors compare A B         read two files to the end in pieces of
 //                              1,024,000 bytes into page-aligned buffers,
 //                              comparing as it goes
-//   floors offsets A B         the same with both buffers at page offsets 0,
-//                              16 and 4080: the kernel's copy into a buffer
-//                              just past a page boundary is several times
-//                              slower on some processors
+//   floors offset A B N        the same, warm, with both buffers N bytes
+//                              past a page boundary: on some processors the
+//                              kernel copies into a buffer 16 bytes past one
+//                              several times slower (try 0, 16 and 4080)
 //   floors comparetrees A B    a directory read and one fstatat per entry of
 //                              both trees, then every file of A read and
 //                              compared with its twin in B as compare does
@@ -155,16 +155,17 @@ int Compare(const std::string& a, const std::string& b) {
   return 0;
 }
 
-int Offsets(const std::string& a, const std::string& b) {
-  for (size_t offset : {0, 16, 4080}) {
-    PieceBuffer x(offset), y(offset);
-    CompareTwo(a, b, x, y);  // the files warm, the buffers' pages mapped
-    auto start = Clock::now();
-    bool equal = CompareTwo(a, b, x, y);
-    std::printf("offsets: buffers at page + %zu: %.4f s, %s\n", offset, Seconds(start),
-                equal ? "equal" : "differ");
-  }
-  return 0;
+int Offset(const std::string& a, const std::string& b, size_t offset) {
+  PieceBuffer x(offset), y(offset);
+  CompareTwo(a, b, x, y);  // the files warm, the buffers' pages mapped
+  struct stat info;
+  if (stat(a.c_str(), &info) != 0) return 1;
+  auto start = Clock::now();
+  bool equal = CompareTwo(a, b, x, y);
+  double seconds = Seconds(start);
+  std::printf("offset: buffers at page + %zu: %.4f s, %.2f GB/s\n", offset, seconds,
+              2.0 * info.st_size / seconds / 1e9);
+  return equal ? 0 : 1;  // the files are equal: a difference is a fault
 }
 
 int CompareTrees(const std::string& a, const std::string& b) {
@@ -333,7 +334,7 @@ int main(int argc, char** argv) {
   if (mode == "memcmp" && argc == 3) return Memcmp(std::atol(argv[2]));
   if (mode == "read" && argc == 3) return ReadFile(argv[2]);
   if (mode == "compare" && argc == 4) return Compare(argv[2], argv[3]);
-  if (mode == "offsets" && argc == 4) return Offsets(argv[2], argv[3]);
+  if (mode == "offset" && argc == 5) return Offset(argv[2], argv[3], std::atol(argv[4]));
   if (mode == "comparetrees" && argc == 4) return CompareTrees(argv[2], argv[3]);
   if (mode == "createtree" && argc == 4) return CreateTree(argv[2], argv[3]);
   std::fprintf(stderr, "usage: see the comment at the top of floors.cpp\n");

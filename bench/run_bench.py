@@ -8,7 +8,10 @@ Run by hand, never in CI:
                        [--runs 5] [--warmup 1]
 
 W1-W5 are the workloads, S the scaling series of W5, F the machine's floors
-(bench/floors.cpp). The trees are generated under the scratch directory
+(bench/floors.cpp) measured apart. Each workload also times its own floor
+(the least work any program must do for it, from floors.cpp) in the same
+rounds as the commands, and the table gives Vorn's time against the other
+tools and against that floor. The trees are generated under the scratch directory
 (deterministic, see gen_trees.py) and kept between runs. Every command's
 result is checked once before it is timed; a wrong result stops the
 harness. The commands of one workload are timed in turn, round after round
@@ -27,12 +30,14 @@ import filecmp
 import os
 import shlex
 import shutil
+import stat
 import statistics
 import subprocess
 import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+FLOOR = "floor"
 REPO = os.path.dirname(HERE)
 COLUMNS, COLUMN_WIDTH = 4, 20
 
@@ -98,6 +103,36 @@ def tree_listing(cwd, side, marked):
     return "".join(out)
 
 
+def both_sides_listing(cwd, marked):
+    """ListB /r output for the trees a/ and b/, which have the same
+    directories, marked being the relative paths of the marked files. A
+    pair is listed, then side 1's walk goes below each subdirectory pair,
+    then side 2's walk lists each subdirectory pair again (its tree was
+    walked already)."""
+    out = []
+
+    def subdirectories(rel):
+        path = os.path.join(cwd, "a", rel)
+        return [e for e in sorted(os.listdir(path), key=folded_key)
+                if os.path.isdir(os.path.join(path, e))]
+
+    def visit(rel):
+        files = [e for e in sorted(os.listdir(os.path.join(cwd, "a", rel)), key=folded_key)
+                 if os.path.join(rel, e) in marked]
+        for side in ("a", "b"):
+            out.append(listing(side + "/" + (rel + "/" if rel else ""), files))
+
+    def walk(rel):
+        visit(rel)
+        for sub in subdirectories(rel):
+            walk(os.path.join(rel, sub))
+        for sub in subdirectories(rel):
+            visit(os.path.join(rel, sub))
+
+    walk("")
+    return "".join(out)
+
+
 def snapshot(root):
     """Name, kind, size, mode and time of everything below root."""
     seen = {}
@@ -136,7 +171,7 @@ def fresh_dir_command(path, trash):
 
 class Workload:
     def __init__(self, name, cwd, vorn_commands, others, targets, vorns, prepare=None,
-                 ignore_failure=False, entries=None):
+                 ignore_failure=False, entries=None, floor=None):
         self.name = name
         self.cwd = cwd
         # Every Vorn build runs every Vorn command; the first build is the
@@ -145,7 +180,11 @@ class Workload:
                          for tag, path in vorns for label, template in vorn_commands]
         self.vorn_labels = {label for label, _ in self.commands}
         self.commands += others
-        self.targets = targets            # [(vorn label, other label, max ratio)]
+        # The floor is timed as one more command; its label is FLOOR.
+        self.floor = floor is not None
+        if floor is not None:
+            self.commands.append((FLOOR, floor))
+        self.targets = targets            # [(vorn label, other label, max ratio or None)]
         self.prepare = prepare
         self.ignore_failure = ignore_failure
         self.entries = entries
@@ -154,34 +193,50 @@ class Workload:
         return [(label, cmd) for label, cmd in self.commands if label in self.vorn_labels]
 
 
-def w1(scratch, vorns):
+def same_shape(source, copy):
+    """copy holds exactly source's names, with their kinds and sizes."""
+    want, got = snapshot(source), snapshot(copy)
+    expect(want.keys() == got.keys(), f"{copy}: names differ from {source}")
+    for rel, (mode, size, _) in want.items():
+        expect(stat.S_IFMT(got[rel][0]) == stat.S_IFMT(mode), f"{copy}/{rel}: not of its kind")
+        expect(stat.S_ISDIR(mode) or got[rel][1] == size, f"{copy}/{rel}: size {got[rel][1]} != {size}")
+
+
+def w1(scratch, vorns, floors):
     cwd = os.path.join(scratch, "w1")
     prepare = fresh_dir_command("dst", os.path.join(scratch, ".trash"))
     workload = Workload("W1 copy tree", cwd, [("vorn Update2 /r", "{vorn} src/ dst Update2 /r /q")],
                         [("cp -a", "cp -a src/. dst"), ("rsync -a", "rsync -a src/ dst/")],
-                        [("vorn Update2 /r", "cp -a", 1.0), ("vorn Update2 /r", "rsync -a", 0.3)],
-                        vorns, prepare=prepare)
+                        [("vorn Update2 /r", "cp -a", 0.9), ("vorn Update2 /r", FLOOR, 1.15),
+                         ("vorn Update2 /r", "rsync -a", None)],
+                        vorns, prepare=prepare, floor=f"{floors} createtree src dst")
     for label, cmd in workload.commands:
         run(prepare, cwd)
         out = run(cmd, cwd).stdout.decode()
+        if label == FLOOR:
+            same_shape(os.path.join(cwd, "src"), os.path.join(cwd, "dst"))
+            continue
         expect("ERROR" not in out, f"{label} reported an error: {out[:500]}")
         same_tree(os.path.join(cwd, "src"), os.path.join(cwd, "dst"))
     return workload
 
 
-def w2(scratch, vorns):
+def w2(scratch, vorns, floors):
     cwd = os.path.join(scratch, "w2")
     workload = Workload("W2 no-op sync", cwd,
                         [("vorn Sync /r", "{vorn} a/ b Sync /r /q"),
                          ("vorn Update2 /r", "{vorn} a/ b Update2 /r /q")],
                         [("rsync -a", "rsync -a a/ b/")],
-                        [("vorn Sync /r", "rsync -a", 1.0), ("vorn Update2 /r", "rsync -a", 0.6)],
-                        vorns)
+                        [("vorn Sync /r", "rsync -a", 0.8), ("vorn Update2 /r", "rsync -a", 0.5),
+                         ("vorn Sync /r", FLOOR, None), ("vorn Update2 /r", FLOOR, None)],
+                        vorns, floor=f"{floors} stat a b")
     sides = [os.path.join(cwd, "a"), os.path.join(cwd, "b")]
     before = [snapshot(side) for side in sides]
     files_before = {k: v for k, v in before[1].items() if not os.path.isdir(os.path.join(sides[1], k))}
     for label, cmd in workload.commands:
         out = run(cmd, cwd).stdout
+        if label == FLOOR:
+            continue
         expect(out == b"", f"{label} printed {out[:300]!r}")
         after = [snapshot(side) for side in sides]
         files_after = {k: v for k, v in after[1].items() if not os.path.isdir(os.path.join(sides[1], k))}
@@ -189,45 +244,58 @@ def w2(scratch, vorns):
     return workload
 
 
-def w3(scratch, vorns):
+def w3(scratch, vorns, floors):
     cwd = os.path.join(scratch, "w3")
     with open(os.path.join(cwd, "want.txt")) as f:
         changed = set(f.read().split("\n")) - {""}
+    both, one = "vorn ListB ByteMismatches /r", "vorn List1 ByteMismatches /r"
     workload = Workload("W3 compare trees", cwd,
-                        [("vorn ByteMismatches /r", "{vorn} a/ b List1 ByteMismatches /r /q")],
+                        [(both, "{vorn} a/ b ListB ByteMismatches /r /q"),
+                         (one, "{vorn} a/ b List1 ByteMismatches /r /q")],
                         [("diff -rq", "diff -rq a b")],
-                        [("vorn ByteMismatches /r", "diff -rq", 0.8)], vorns, ignore_failure=True)
-    want = tree_listing(cwd, "a", changed)
+                        [(both, "diff -rq", 0.8), (one, "diff -rq", 0.6),
+                         (both, FLOOR, None), (one, FLOOR, None)], vorns, ignore_failure=True,
+                        floor=f"{floors} comparetrees a b")
+    wants = {both: both_sides_listing(cwd, changed), one: tree_listing(cwd, "a", changed)}
     for label, cmd in workload.vorn_commands():
+        want = wants[label.split(" [")[0]]
         expect(run(cmd, cwd).stdout.decode() == want, f"{label}: not the expected listing")
+    out = run(workload.commands[-1][1], cwd).stdout.decode()
+    expect(f"({len(changed)} pairs differ)" in out, f"the floor found other differences: {out}")
     out = run("diff -rq a b", cwd, check_status=False).stdout.decode()
     found = {line.split(" ")[1][2:] for line in out.splitlines()}
     expect(found == changed, f"diff found {len(found)} files, not the {len(changed)} changed")
     return workload
 
 
-def w4(scratch, vorns):
+def w4(scratch, vorns, floors):
     cwd = os.path.join(scratch, "w4")
     workload = Workload("W4 compare 1 GiB", cwd,
                         [("vorn ByteMatches", "{vorn} a/ b ListB ByteMatches /q")],
                         [("cmp", "cmp a/big.bin b/big.bin")],
-                        [("vorn ByteMatches", "cmp", 1.0)], vorns)
+                        [("vorn ByteMatches", "cmp", 0.6), ("vorn ByteMatches", FLOOR, 1.15)],
+                        vorns, floor=f"{floors} compare a/big.bin b/big.bin")
     want = listing("a/", ["big.bin"]) + listing("b/", ["big.bin"])
     for label, cmd in workload.vorn_commands():
         out = run(cmd, cwd).stdout.decode()
         expect(out == want, f"{label} printed {out!r}")
     run("cmp a/big.bin b/big.bin", cwd)
+    out = run(workload.commands[-1][1], cwd).stdout.decode()
+    expect(out.rstrip().endswith("equal"), f"the floor found a difference: {out}")
     return workload
 
 
-def w5(scratch, vorns, count, name=None):
+def w5(scratch, vorns, count, name=None, floors=None):
     cwd = os.path.join(scratch, f"w5-{count}")
     with open(os.path.join(cwd, "want.txt")) as f:
         newer = set(f.read().split("\n")) - {""}
+    targets = [("vorn Nonmatches", "rsync -an", 0.5)]
+    if floors:
+        targets.append(("vorn Nonmatches", FLOOR, None))
     workload = Workload(name or f"W5 {count:,} entries", cwd,
                         [("vorn Nonmatches", "{vorn} a/ b ListB Nonmatches /q")],
-                        [("rsync -an", "rsync -an a/ b/")],
-                        [("vorn Nonmatches", "rsync -an", 0.7)], vorns, entries=count)
+                        [("rsync -an", "rsync -an a/ b/")], targets, vorns, entries=count,
+                        floor=f"{floors} stat a b" if floors else None)
     want = listing("a/", newer) + listing("b/", newer)
     for label, cmd in workload.vorn_commands():
         expect(run(cmd, cwd).stdout.decode() == want, f"{label}: not the expected listing")
@@ -290,14 +358,30 @@ def format_table(rows):
         for vorn_label, other, limit in workload.targets:
             ratios.setdefault(other, []).append(
                 (timings[vorn_label]["median"] / timings[other]["median"], limit, vorn_label))
+        floor = timings[FLOOR]["median"] if workload.floor else None
+
+        def verdict(ratio, limit, other):
+            if limit is None:
+                return ""
+            if ratio <= limit:
+                return "yes"
+            # A target that asks for less time than the floor takes cannot
+            # be met: the floor and Vorn's gap to it tell how close it came.
+            if floor is not None and other != FLOOR and limit * timings[other]["median"] < floor:
+                return (f"**no**: under the floor ({floor / timings[other]['median']:.2f}×); "
+                        f"Vorn at {ratio * timings[other]['median'] / floor:.2f}× the floor")
+            return "**no**"
+
         for label, t in timings.items():
             cells = ["", "", ""]
             if label in ratios:
                 several = len(ratios[label]) > 1
                 cells = ["<br>".join(f"{r:.2f}" + (f" ({v})" if several else "")
                                      for r, _, v in ratios[label]),
-                         "<br>".join(f"≤ {limit:.1f}" for _, limit, _ in ratios[label]),
-                         "<br>".join("yes" if r <= limit else "**no**" for r, limit, _ in ratios[label])]
+                         "<br>".join(f"≤ {limit:.2f}" if limit else "–"
+                                     for _, limit, _ in ratios[label]),
+                         "<br>".join(verdict(r, limit, label) or "–"
+                                     for r, limit, _ in ratios[label])]
             lines.append(f"| {workload.name} | {label} | {t['median']:.3f} | "
                          f"{t['min']:.3f}–{t['max']:.3f} | {t['cpu']:.3f} | "
                          f"{t['peak_kib'] / 1024:.1f} | {' | '.join(cells)} |")
@@ -328,12 +412,16 @@ def format_series(rows, baseline_kib):
 
 # --- Floors ------------------------------------------------------------------
 
-def floors(scratch, scale, runs):
-    """The least work each workload needs on this machine, timed with
-    floors.cpp on the same trees; the median of runs tries."""
+def build_floors(scratch):
     binary = os.path.join(scratch, "floors")
     subprocess.run(["g++", "-O2", "-std=c++20", os.path.join(HERE, "floors.cpp"), "-o", binary],
                    check=True)
+    return binary
+
+
+def floors(scratch, scale, runs, binary):
+    """The least work each workload needs on this machine, timed with
+    floors.cpp on the same trees; the median of runs tries."""
     trash = os.path.join(scratch, ".trash")
     files = max(1, int(20000 * scale))
     w5_dir = f"w5-{max(1, int(100000 * scale))}"
@@ -351,6 +439,12 @@ def floors(scratch, scale, runs):
          lambda d: f"{binary} read2 w3/a w3/b"),
         ("W4", "read the warm W4 file (1 MiB reads)", lambda d: f"{binary} read w4/a/big.bin"),
         ("W4", "compare two warm buffers of 1 GiB", lambda d: f"{binary} memcmp {1024 if scale >= 1 else 64}"),
+        ("W4", "read and compare both files, buffers at page + 0",
+         lambda d: f"{binary} offset w4/a/big.bin w4/b/big.bin 0"),
+        ("W4", "the same, buffers at page + 16",
+         lambda d: f"{binary} offset w4/a/big.bin w4/b/big.bin 16"),
+        ("W4", "the same, buffers at page + 4080",
+         lambda d: f"{binary} offset w4/a/big.bin w4/b/big.bin 4080"),
         ("W5", "one directory read and one fstatat per entry, both sides",
          lambda d: f"{binary} stat {w5_dir}/a {w5_dir}/b"),
     ]
@@ -401,10 +495,13 @@ def main():
     started = time.strftime("%Y-%m-%d %H:%M")
     # The floors first, next to W1: the cost of creating a file drifts with
     # what the file system went through in the minutes before.
-    floor_table = floors(scratch, args.scale, args.runs) if "F" in only else ""
-    makers = {"W1": lambda: w1(scratch, vorns), "W2": lambda: w2(scratch, vorns),
-              "W3": lambda: w3(scratch, vorns), "W4": lambda: w4(scratch, vorns),
-              "W5": lambda: w5(scratch, vorns, w5_count, "W5 one directory")}
+    floor_binary = build_floors(scratch)
+    floor_table = floors(scratch, args.scale, args.runs, floor_binary) if "F" in only else ""
+    makers = {"W1": lambda: w1(scratch, vorns, floor_binary),
+              "W2": lambda: w2(scratch, vorns, floor_binary),
+              "W3": lambda: w3(scratch, vorns, floor_binary),
+              "W4": lambda: w4(scratch, vorns, floor_binary),
+              "W5": lambda: w5(scratch, vorns, w5_count, "W5 one directory", floor_binary)}
     rows = [(workload, time_workload(workload, args.runs, args.warmup))
             for workload in (makers[key]() for key in makers if key in only)]
     series_rows, baseline = [], {}
