@@ -80,7 +80,7 @@ std::vector<std::pair<int, int>> FileList::ContentQuestions(MatchType code, File
   };
   for (int i = 0; i < NFiles(); ++i) {
     int partner = FindPartner(i, other);
-    if (partner >= 0) PairQualifies(code, i, other, partner, ask);
+    if (IsJudgedPair(i, partner)) PairQualifies(code, i, other, partner, ask);
   }
   return questions;
 }
@@ -110,7 +110,7 @@ void FileList::Mark(MatchType code, FileList& other, bool markBoth) {
       if (code == MatchOnly || code == MatchNonmatches) MarkEntry(i);
       continue;
     }
-    if (PairQualifies(code, i, other, partner, contentsMatch)) {
+    if (IsJudgedPair(i, partner) && PairQualifies(code, i, other, partner, contentsMatch)) {
       MarkEntry(i);
       if (markBoth) other.MarkEntry(partner);
     }

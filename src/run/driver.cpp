@@ -46,6 +46,20 @@ bool WalksSide(char suffix, char side) {
   return suffix == side || suffix == 'B' || suffix == 'b';
 }
 
+// Whether the action takes files away from side ('1' or '2').
+bool EmptiesSide(char side) {
+  std::string verb = Settings.Action;
+  if (!verb.empty()) verb.pop_back();
+  return WalksSide(Settings.ActionSuffix, side) &&
+         (StrEqAny2(verb, "Del", "Delete") || StrEqAny2(verb, "Move", "MoveFrom"));
+}
+
+// A linked subdirectory may lead anywhere, the user's home included: on a
+// side the action empties it is left alone, like any system entry.
+bool IsLinkOnEmptiedSide(char side, const std::string& subdirectory) {
+  return EmptiesSide(side) && IsLink(subdirectory);
+}
+
 void ApplyFileMarkers(FileList& list1, FileList& list2) {
   if (Settings.Modifier.empty()) {
     list1.SetAllMarks(false);
@@ -119,6 +133,7 @@ void RecurseInto(const FileList& walked, const FileList& list1, const FileList& 
 
     const std::string sub1 = list1.MyPath + name + NativeSeparator();
     const std::string sub2 = list2.MyPath + name + NativeSeparator();
+    if (IsLinkOnEmptiedSide('1', sub1) || IsLinkOnEmptiedSide('2', sub2)) continue;
     DirIdentity identity1, identity2;
     const bool exists1 = IdentifyDir(sub1, identity1);
     const bool exists2 = IdentifyDir(sub2, identity2);
