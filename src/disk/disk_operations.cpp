@@ -1,7 +1,7 @@
 #include "disk/disk_operations.h"
 
 #include "disk/disk_file_list.h"
-#include "run/settings.h"
+#include "lists/handling.h"
 #include "support/console.h"
 #include "support/path_parts.h"
 #include "support/platform.h"
@@ -10,7 +10,7 @@
 namespace {
 
 void Announce(std::string_view verb, const std::string& source, const std::string& target) {
-  if (Settings.Quiet) return;
+  if (Handling.Quiet) return;
   Write(verb);
   Write(source);
   Write(" to ");
@@ -38,7 +38,7 @@ void WarnIfTaken(FileOpStatus status, const std::string& target) {
 
 int DiskFileDelete(const std::string& dir, const std::string& name) {
   std::string path = dir + name;
-  if (!Settings.Quiet) {
+  if (!Handling.Quiet) {
     Write("Deleting ");
     Write(path);
     EndLine();
@@ -69,7 +69,7 @@ int DiskFileCopy(const std::string& sourceDir, const std::string& name,
   EndLine();
   Write("\a");
   FlushConsole();
-  if (Settings.TerminateOnError) RunAbort("Copy error.");
+  if (Handling.TerminateOnError) RunAbort("Copy error.");
   return 1;
 }
 

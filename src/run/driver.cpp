@@ -15,32 +15,24 @@
 
 namespace {
 
-// The directories, of both sides, of every pair on the path now being
-// walked. The walk never enters one of them again: a link back up the tree
-// would loop, and with one directory of the pair inside the other the tree
-// would be copied into itself.
-std::vector<DirIdentity> WalkPath;
-
+// A directory on the walk path for as long as the walk is below it.
 class WalkPathEntry {
  public:
-  explicit WalkPathEntry(const std::string& directory) {
+  WalkPathEntry(WalkPath& path, const std::string& directory) : Path(path) {
     DirIdentity identity;
     Pushed = IdentifyDir(directory, identity);
-    if (Pushed) WalkPath.push_back(identity);
+    if (Pushed) Path.Directories.push_back(identity);
   }
   ~WalkPathEntry() {
-    if (Pushed) WalkPath.pop_back();
+    if (Pushed) Path.Directories.pop_back();
   }
   WalkPathEntry(const WalkPathEntry&) = delete;
   WalkPathEntry& operator=(const WalkPathEntry&) = delete;
 
  private:
+  WalkPath& Path;
   bool Pushed;
 };
-
-bool IsOnWalkPath(const DirIdentity& identity) {
-  return std::find(WalkPath.begin(), WalkPath.end(), identity) != WalkPath.end();
-}
 
 bool WalksSide(char suffix, char side) {
   return suffix == side || suffix == 'B' || suffix == 'b';
@@ -97,33 +89,39 @@ std::pair<std::unique_ptr<Disk_FileList>, std::unique_ptr<Disk_FileList>> ReadLi
 
 }  // namespace
 
+bool WalkPath::Holds(const DirIdentity& identity) const {
+  return std::find(Directories.begin(), Directories.end(), identity) != Directories.end();
+}
+
 void DoDirPair(const std::string& first, const std::string& second) {
   std::unique_ptr<Disk_FileList> list1 = MakeFileList(first);
   std::unique_ptr<Disk_FileList> list2 = MakeFileList(second);
-  DoDirPair(std::move(list1), std::move(list2), Walk::Subdirectories);
+  WalkPath path;
+  DoDirPair(std::move(list1), std::move(list2), Walk::Subdirectories, path);
 }
 
 void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileList> list2,
-               Walk walk) {
+               Walk walk, WalkPath& path) {
   if (!BothReadable(*list1, *list2)) return;
   ApplyFileMarkers(*list1, *list2);
   ImplementAction(Settings.Action, *list1, *list2);
   if (!Settings.Recurse) return;
 
-  WalkPathEntry onPath1(list1->MyPath);
-  WalkPathEntry onPath2(list2->MyPath);
+  WalkPathEntry onPath1(path, list1->MyPath);
+  WalkPathEntry onPath2(path, list2->MyPath);
   const char suffix = Settings.ActionSuffix;
   if (WalksSide(suffix, '1')) {
-    if (walk == Walk::Subdirectories) RecurseInto(*list1, *list1, *list2);
+    if (walk == Walk::Subdirectories) RecurseInto(*list1, *list1, *list2, path);
     if (StrEqAny2(Settings.Action, "Del1", "DelB")) RemoveListDir(list1->MyPath);
   }
   if (WalksSide(suffix, '2')) {
-    if (walk == Walk::Subdirectories) RecurseInto(*list2, *list1, *list2);
+    if (walk == Walk::Subdirectories) RecurseInto(*list2, *list1, *list2, path);
     if (StrEqAny2(Settings.Action, "Del2", "DelB")) RemoveListDir(list2->MyPath);
   }
 }
 
-void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2) {
+void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2,
+                 WalkPath& path) {
   const bool walkingSide2OfBoth = &walked == &list2 && WalksSide(Settings.ActionSuffix, '1');
   std::vector<std::string> subdirectories;
   if (!ListSubdirectories(walked.MyPath, subdirectories))
@@ -137,13 +135,13 @@ void RecurseInto(const FileList& walked, const FileList& list1, const FileList& 
     DirIdentity identity1, identity2;
     const bool exists1 = IdentifyDir(sub1, identity1);
     const bool exists2 = IdentifyDir(sub2, identity2);
-    if ((exists1 && IsOnWalkPath(identity1)) || (exists2 && IsOnWalkPath(identity2)) ||
+    if ((exists1 && path.Holds(identity1)) || (exists2 && path.Holds(identity2)) ||
         (exists1 && exists2 && identity1 == identity2))
       continue;
     // Side 1's walk already went below a subdirectory that both sides have.
     const Walk walk = walkingSide2OfBoth && exists1 ? Walk::PairOnly : Walk::Subdirectories;
     auto [subList1, subList2] = ReadListPair(sub1, sub2, list1.Masks);
-    DoDirPair(std::move(subList1), std::move(subList2), walk);
+    DoDirPair(std::move(subList1), std::move(subList2), walk, path);
   }
 }
 

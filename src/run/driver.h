@@ -4,6 +4,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "support/platform.h"
 
 class FileList;
 class Disk_FileList;
@@ -14,11 +17,22 @@ enum class Walk {
   PairOnly,        // the pair alone: an earlier walk already covered below it
 };
 
+// The directories, of both sides, of every pair on the path now being
+// walked. The walk never enters one of them again: a link back up the tree
+// would loop, and with one directory of the pair inside the other the tree
+// would be copied into itself.
+struct WalkPath {
+  std::vector<DirIdentity> Directories;
+  bool Holds(const DirIdentity& identity) const;
+};
+
 // Processes the pair of directory-and-FileSet texts, and everything below.
 void DoDirPair(const std::string& first, const std::string& second);
-// Processes a pair of lists already read, and as much below as walk says.
+// Processes a pair of lists already read, and as much below as walk says;
+// path holds the pairs above it.
 void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileList> list2,
-               Walk walk);
-void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2);
+               Walk walk, WalkPath& path);
+void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2,
+                 WalkPath& path);
 bool IsRecurseSkip(char c);
 void RemoveListDir(const std::string& directory);

@@ -48,7 +48,7 @@ void DoPair(const std::string& dir1, const std::string& dir2) {
 int RunVorn(int count, const char* const* arguments) {
   SeedRandom(ClockSeed());
   Settings.ActionSuffix = ' ';
-  Settings.Quiet = false;
+  Handling.Quiet = false;
   if (count < 2) ShowUsage();
   if (arguments[1][0] == '@') {
     ReadControlFile(count, arguments);

@@ -122,7 +122,7 @@ TEST_F(Marking, ContentRulesReadNothingWhenCheaperTestsDecide) {
   std::string exactMismatches = Select({"ExactMismatches"});
   // One byte apart passes the Ctrl-Z size gate, but these rules demand
   // exactly equal sizes.
-  Settings.AcceptCtrlZ = true;
+  Handling.AcceptCtrlZ = true;
   std::string exactRules = Select({"ExactMatches", "DateMismatches"});
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(byteRules, " | ");
