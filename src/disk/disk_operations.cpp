@@ -3,7 +3,6 @@
 #include "disk/disk_file_list.h"
 #include "run/settings.h"
 #include "support/console.h"
-#include "support/file_command.h"
 #include "support/path_parts.h"
 #include "support/platform.h"
 #include "support/strings.h"
@@ -45,15 +44,15 @@ int DiskFileCopy(const std::string& sourceDir, const std::string& name,
                  const std::string& targetDir) {
   std::string source = sourceDir + name;
   std::string target = targetDir + name;
-  std::string command = BuildCopyCommand(source, target);
   Announce("Copying ", source, target);
-  if (RunCommand(command) == 0) return 0;
+  if (CopyOneFile(source, target, true) == FileOpStatus::Done) return 0;
 
   std::string directory = TargetDirectoryOf(target);
   Write("Creating target directory ");
   Write(directory);
   EndLine();
-  if (CreateDirPath(directory) == 0 && RunCommand(command) == 0) return 0;
+  if (CreateDirPath(directory) == 0 && CopyOneFile(source, target, true) == FileOpStatus::Done)
+    return 0;
 
   Write("ERROR: Unable to copy file ");
   Write(source);
@@ -82,9 +81,8 @@ int DiskFileMove(const std::string& sourceDir, const std::string& name,
                  const std::string& targetDir) {
   std::string source = sourceDir + name;
   std::string target = targetDir + name;
-  std::string command = BuildMoveCommand(source, target);
   Announce("Moving ", source, target);
-  if (RunCommand(command) != 0) RunAbort2("Error moving file ", source);
+  if (MoveOneFile(source, target, true) != FileOpStatus::Done) RunAbort2("Error moving file ", source);
   return 0;
 }
 

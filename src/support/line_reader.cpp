@@ -1,6 +1,8 @@
 #include "support/line_reader.h"
 
-LineReader::LineReader(const std::string& path) : File(std::fopen(path.c_str(), "rb")) {}
+#include "support/platform.h"
+
+LineReader::LineReader(const std::string& path) : File(OpenForReading(path)) {}
 
 LineReader::~LineReader() {
   if (File != nullptr) std::fclose(File);

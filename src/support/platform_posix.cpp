@@ -726,6 +726,36 @@ int RunCommand(const std::string& command) {
   return done ? 0 : CommandFailed;
 }
 
+namespace {
+
+// A target that may not be replaced: a directory always, any other entry
+// unless replacing was allowed or it is the source itself.
+bool IsTaken(const std::string& source, const std::string& target, bool mayReplace) {
+  struct stat existing;
+  if (lstat(target.c_str(), &existing) != 0) return false;
+  if (S_ISDIR(existing.st_mode)) return true;
+  return !mayReplace && !IsSameFile(source, target);
+}
+
+}  // namespace
+
+FileOpStatus CopyOneFile(const std::string& source, const std::string& target, bool mayReplace) {
+  if (IsTaken(source, target, mayReplace)) return FileOpStatus::TargetTaken;
+  return CopyFile(source, target) ? FileOpStatus::Done : FileOpStatus::Failed;
+}
+
+FileOpStatus MoveOneFile(const std::string& source, const std::string& target, bool mayReplace) {
+  if (IsTaken(source, target, mayReplace)) return FileOpStatus::TargetTaken;
+  return MoveFile(source, target) ? FileOpStatus::Done : FileOpStatus::Failed;
+}
+
+bool IsLink(const std::string& path) {
+  std::string entry = path;
+  if (entry.size() > 1 && entry.back() == '/') entry.pop_back();
+  struct stat info;
+  return lstat(entry.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 // ---------------------------------------------------------------------------
 // Reading files
 
@@ -770,3 +800,14 @@ char NativeSeparator() { return '/'; }
 const char* NativeLineEnd() { return "\n"; }
 
 uint32_t ClockSeed() { return uint32_t(time(nullptr)); }
+
+// Names and arguments are bytes here, taken as they are.
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+void PrepareConsole() {}
+
+std::string ControlLineAsUtf8(const std::string& line) { return line; }
+
+std::FILE* OpenForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
