@@ -207,6 +207,13 @@ TEST_F(Platform, CopiesAppearWholeKeepTimeAndReadOnlyAndReplaceOnlyWhereAllowed)
   EXPECT_EQ(CopyOneFile(At("other"), At("missing\\other"), true), FileOpStatus::Failed);
   EXPECT_EQ(CopyOneFile(At("none"), At("out\\none"), true), FileOpStatus::Failed);
   EXPECT_EQ(CopyOneFile(At("out"), At("out2"), true), FileOpStatus::Failed);
+  // A name the file system folds onto another (é and É) is that other's.
+  std::ofstream(fs::path(Dir) / Native("CAF\xC3\x89"), std::ios::binary) << "newest";
+  EXPECT_EQ(CopyOneFile(At("other"), At("caf\xC3\xA9"), false), FileOpStatus::TargetTaken);
+  EXPECT_EQ(MoveOneFile(At("other"), At("caf\xC3\xA9"), false), FileOpStatus::TargetTaken);
+  std::string kept;
+  std::ifstream(fs::path(Dir) / Native("CAF\xC3\x89")) >> kept;
+  EXPECT_EQ(kept, "newest");
   // Onto itself, under a name that differs in letter case: nothing to write.
   EXPECT_EQ(CopyOneFile(At("other"), At("OTHER"), false), FileOpStatus::Done);
   EXPECT_EQ(Read("other"), "other");
