@@ -1,8 +1,10 @@
 #include "support/line_reader.h"
 
+#include "support/platform.h"
+
 // A directory opens on some systems and fails only at the first read: it is
 // told from an empty file here, while nothing has been read.
-LineReader::LineReader(const std::string& path) : File(std::fopen(path.c_str(), "rb")) {
+LineReader::LineReader(const std::string& path) : File(OpenForReading(path)) {
   if (File == nullptr) return;
   int first = std::getc(File);
   if (first != EOF) {

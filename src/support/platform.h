@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -113,6 +114,16 @@ FileOpStatus MoveOneFile(const std::string& source, const std::string& target, b
 // True when path (a trailing separator ignored) is a symbolic link, or on
 // Windows a junction or any other reparse point.
 bool IsLink(const std::string& path);
+
+// The program's arguments as UTF-8, from the system's own form of them.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+// Makes standard output take UTF-8, where the console needs to be told.
+void PrepareConsole();
+// A line of a control file as UTF-8: a line that is not valid UTF-8 was
+// written in the system's legacy code page, where there is one.
+std::string ControlLineAsUtf8(const std::string& line);
+// Opens a file for reading bytes through the C library; nullptr when it cannot.
+std::FILE* OpenForReading(const std::string& path);
 
 // A file opened for reading raw bytes.
 class InputFile {

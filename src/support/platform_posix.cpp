@@ -796,3 +796,14 @@ char NativeSeparator() { return '/'; }
 const char* NativeLineEnd() { return "\n"; }
 
 uint32_t ClockSeed() { return uint32_t(time(nullptr)); }
+
+// Names and arguments are bytes here, taken as they are.
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+void PrepareConsole() {}
+
+std::string ControlLineAsUtf8(const std::string& line) { return line; }
+
+std::FILE* OpenForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
