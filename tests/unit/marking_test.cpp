@@ -2,7 +2,7 @@
 
 #include "lists/file_list.h"
 #include "lists/file_markers.h"
-#include "run/settings.h"
+#include "lists/handling.h"
 
 namespace {
 
@@ -11,11 +11,11 @@ namespace {
 class Marking : public ::testing::Test {
  protected:
   void SetUp() override {
-    Settings = RunSettings{};
+    Handling = FileHandling{};
     One.MyPath = "one/";
     Two.MyPath = "two/";
   }
-  void TearDown() override { Settings = RunSettings{}; }
+  void TearDown() override { Handling = FileHandling{}; }
 
   static void Add(FileList& list, const char* name, int64_t size, int hour = 10,
                   int minute = 0, int second = 0, int day = 6) {

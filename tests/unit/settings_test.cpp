@@ -11,8 +11,14 @@ using Names = std::vector<std::string>;
 
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override { Settings = RunSettings{}; }
-  void TearDown() override { Settings = RunSettings{}; }
+  void SetUp() override {
+    Settings = RunSettings{};
+    Handling = FileHandling{};
+  }
+  void TearDown() override {
+    Settings = RunSettings{};
+    Handling = FileHandling{};
+  }
 
   // The modifier pass of the direct form: the fixed arguments come first.
   static void Modifiers(std::initializer_list<const char*> words) {
