@@ -19,8 +19,8 @@ class Disk_FileList : public FileList {
   bool Unreadable = false;
 
   int Delete() override;
-  int CopyTo(const std::string& target) override;
-  int MoveTo(const std::string& target) override;
+  int CopyTo(FileList& target) override;
+  int MoveTo(FileList& target) override;
   int CopyFrom(const std::string& source) override;
 
  private:
@@ -29,7 +29,7 @@ class Disk_FileList : public FileList {
   void AddMask(const std::string& mask);
   void ScanMask(const std::string& mask);
   // Copies the entries the gate lets through; copied[i] records which were.
-  void CopyEntries(const std::string& target, bool carryEmpty, std::vector<bool>& copied);
+  void CopyEntries(FileList& target, bool carryEmpty, std::vector<bool>& copied);
 };
 
 std::unique_ptr<Disk_FileList> MakeFileList(const std::string& text);

@@ -1,9 +1,8 @@
 #include "disk/disk_operations.h"
 
 #include "disk/disk_file_list.h"
-#include "run/settings.h"
+#include "lists/handling.h"
 #include "support/console.h"
-#include "support/file_command.h"
 #include "support/path_parts.h"
 #include "support/platform.h"
 #include "support/strings.h"
@@ -11,7 +10,7 @@
 namespace {
 
 void Announce(std::string_view verb, const std::string& source, const std::string& target) {
-  if (Settings.Quiet) return;
+  if (Handling.Quiet) return;
   Write(verb);
   Write(source);
   Write(" to ");
@@ -28,11 +27,18 @@ std::string TargetDirectoryOf(const std::string& target) {
 
 size_t LastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
 
+// A name the target list did not hold, yet taken on disk: whatever stands
+// there was never compared, so it is not replaced.
+void WarnIfTaken(FileOpStatus status, const std::string& target) {
+  if (status == FileOpStatus::TargetTaken)
+    RunWarning2("Target exists and was not compared: ", target);
+}
+
 }  // namespace
 
 int DiskFileDelete(const std::string& dir, const std::string& name) {
   std::string path = dir + name;
-  if (!Settings.Quiet) {
+  if (!Handling.Quiet) {
     Write("Deleting ");
     Write(path);
     EndLine();
@@ -42,25 +48,28 @@ int DiskFileDelete(const std::string& dir, const std::string& name) {
 }
 
 int DiskFileCopy(const std::string& sourceDir, const std::string& name,
-                 const std::string& targetDir) {
+                 const std::string& targetDir, bool mayReplace) {
   std::string source = sourceDir + name;
   std::string target = targetDir + name;
-  std::string command = BuildCopyCommand(source, target);
   Announce("Copying ", source, target);
-  if (RunCommand(command) == 0) return 0;
+  FileOpStatus status = CopyOneFile(source, target, mayReplace);
+  if (status == FileOpStatus::Done) return 0;
 
-  std::string directory = TargetDirectoryOf(target);
-  Write("Creating target directory ");
-  Write(directory);
-  EndLine();
-  if (CreateDirPath(directory) == 0 && RunCommand(command) == 0) return 0;
-
+  if (status == FileOpStatus::Failed) {
+    std::string directory = TargetDirectoryOf(target);
+    Write("Creating target directory ");
+    Write(directory);
+    EndLine();
+    if (CreateDirPath(directory) == 0) status = CopyOneFile(source, target, mayReplace);
+    if (status == FileOpStatus::Done) return 0;
+  }
+  WarnIfTaken(status, target);
   Write("ERROR: Unable to copy file ");
   Write(source);
   EndLine();
   Write("\a");
   FlushConsole();
-  if (Settings.TerminateOnError) RunAbort("Copy error.");
+  if (Handling.TerminateOnError) RunAbort("Copy error.");
   return 1;
 }
 
@@ -79,13 +88,14 @@ int CreateDirPath(const std::string& path) {
 }
 
 int DiskFileMove(const std::string& sourceDir, const std::string& name,
-                 const std::string& targetDir) {
+                 const std::string& targetDir, bool mayReplace) {
   std::string source = sourceDir + name;
   std::string target = targetDir + name;
-  std::string command = BuildMoveCommand(source, target);
   Announce("Moving ", source, target);
-  if (RunCommand(command) != 0) RunAbort2("Error moving file ", source);
-  return 0;
+  FileOpStatus status = MoveOneFile(source, target, mayReplace);
+  if (status == FileOpStatus::Done) return 0;
+  WarnIfTaken(status, target);
+  RunAbort2("Error moving file ", source);
 }
 
 int Disk_FileList::Delete() {
@@ -94,26 +104,28 @@ int Disk_FileList::Delete() {
   return 0;
 }
 
-void Disk_FileList::CopyEntries(const std::string& target, bool carryEmpty,
-                                std::vector<bool>& copied) {
+void Disk_FileList::CopyEntries(FileList& target, bool carryEmpty, std::vector<bool>& copied) {
   copied.assign(Entries.size(), false);
   for (int i = 0; i < NFiles(); ++i) {
     if (!MayHandle("Copy", i)) continue;
+    const std::string& name = Entries[i].Name;
     if (Entries[i].Size > 0 || (carryEmpty && Entries[i].Size == 0))
-      copied[i] = DiskFileCopy(MyPath, Entries[i].Name, target) == 0;
+      copied[i] = DiskFileCopy(MyPath, name, target.MyPath, target.Holds(name)) == 0;
   }
 }
 
-int Disk_FileList::CopyTo(const std::string& target) {
+int Disk_FileList::CopyTo(FileList& target) {
   std::vector<bool> copied;
   CopyEntries(target, false, copied);
   return 0;
 }
 
-int Disk_FileList::MoveTo(const std::string& target) {
-  if (StrEq(SplitPath(MyPath).Drive, SplitPath(target).Drive)) {
-    for (int i = 0; i < NFiles(); ++i)
-      if (MayHandle("Move", i)) DiskFileMove(MyPath, Entries[i].Name, target);
+int Disk_FileList::MoveTo(FileList& target) {
+  if (StrEq(SplitPath(MyPath).Drive, SplitPath(target.MyPath).Drive)) {
+    for (int i = 0; i < NFiles(); ++i) {
+      const std::string& name = Entries[i].Name;
+      if (MayHandle("Move", i)) DiskFileMove(MyPath, name, target.MyPath, target.Holds(name));
+    }
     return 0;
   }
   // Across drives a move is a copy and a delete. Only what was copied here,
@@ -128,6 +140,6 @@ int Disk_FileList::MoveTo(const std::string& target) {
 int Disk_FileList::CopyFrom(const std::string& source) {
   std::unique_ptr<Disk_FileList> sourceList = MakeFileList(source);
   for (const FileInf& entry : sourceList->Entries)
-    DiskFileCopy(sourceList->MyPath, entry.Name, MyPath);
+    DiskFileCopy(sourceList->MyPath, entry.Name, MyPath, Holds(entry.Name));
   return 0;
 }

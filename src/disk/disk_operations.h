@@ -6,12 +6,15 @@
 // Deletes dir + name; a failure ends the run.
 int DiskFileDelete(const std::string& dir, const std::string& name);
 // Copies sourceDir + name to targetDir + name, creating a missing target
-// directory: 0 when copied, 1 when not and the run goes on (/nt).
+// directory: 0 when copied, 1 when not and the run goes on (/nt). An
+// existing target is replaced only when mayReplace: when the target list
+// holds it.
 int DiskFileCopy(const std::string& sourceDir, const std::string& name,
-                 const std::string& targetDir);
+                 const std::string& targetDir, bool mayReplace);
 // Makes path and every missing directory above it: 0 when made, -1 when no
 // further parent can be found.
 int CreateDirPath(const std::string& path);
-// Moves sourceDir + name to targetDir + name; a failure ends the run.
+// Moves sourceDir + name to targetDir + name, with the same rule for an
+// existing target; a failure ends the run.
 int DiskFileMove(const std::string& sourceDir, const std::string& name,
-                 const std::string& targetDir);
+                 const std::string& targetDir, bool mayReplace);

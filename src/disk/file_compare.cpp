@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "disk/comparison_memory.h"
-#include "run/settings.h"
+#include "lists/handling.h"
 #include "support/console.h"
 #include "support/page_buffer.h"
 #include "support/platform.h"
@@ -79,7 +79,7 @@ bool Differ(const char* a, const char* b, size_t length) {
 // ends with one extra Ctrl-Z.
 int CompareUnequalBlocks(const char* block1, size_t count1, const char* block2,
                          size_t count2, BlockReader& longerFile, Comparison& comparison) {
-  if (!Settings.AcceptCtrlZ) return 1;
+  if (!Handling.AcceptCtrlZ) return 1;
   size_t shorter = std::min(count1, count2);
   if (std::max(count1, count2) - shorter > 1) return 1;
   const char* longer = count1 > count2 ? block1 : block2;
@@ -144,7 +144,7 @@ void ReportComparison(const Comparison& comparison) {
 }
 
 int DiskFileCompare(const std::string& first, const std::string& second) {
-  if (!Settings.Quiet) {
+  if (!Handling.Quiet) {
     Write("Comparing file ");
     Write(first);
     Write(" with ");

@@ -11,6 +11,7 @@ void FileInf::SetInfo(const FindRecord& record) {
   Month = (record.Date >> 5) & 0x0F;
   Year = ((record.Date >> 9) & 0x7F) + 1980;
   Size = static_cast<int64_t>(record.Size);
+  MayBeShared = record.MayBeShared;
 }
 
 FileList::FileList(int columns) : Columns(columns), ColumnWidth(80 / columns) {}
@@ -23,11 +24,11 @@ void FileList::MarkEntry(int index) { Entries[index].Marked = true; }
 
 int FileList::Delete() { RunAbort("FileList::Delete should not be called."); }
 
-int FileList::CopyTo(const std::string&) {
+int FileList::CopyTo(FileList&) {
   RunAbort("FileList::CopyTo should not be called.");
 }
 
-int FileList::MoveTo(const std::string& target) {
+int FileList::MoveTo(FileList& target) {
   CopyTo(target);
   Delete();
   return 0;
@@ -40,14 +41,30 @@ int FileList::CopyFrom(const std::string&) {
 int FileList::FindPartner(int index, FileList& other) {
   FileInf& entry = Entries[index];
   if (entry.Partner >= 0) return entry.Partner;
-  if (!other.Names.IsBuilt()) other.Names.Build(other.Entries);
-  int partner = other.Names.Find(other.Entries, entry.Name);
-  if (partner >= 0) {
-    entry.Partner = partner;
-    other.Entries[partner].Partner = index;
+  int partner = other.FindName(entry.Name);
+  if (partner < 0) return partner;
+  entry.Partner = partner;
+  FileInf& found = other.Entries[partner];
+  // A partner of another spelling may have one of its very own name here.
+  const bool mutual = found.Name == entry.Name;
+  if (mutual) found.Partner = index;
+  // One file under two names is not two copies: no pair rule may select it,
+  // or deleting the "duplicate" would delete the only copy there is.
+  if ((entry.MayBeShared || found.MayBeShared) &&
+      IsSameFile(FullPath(index), other.FullPath(partner))) {
+    entry.OneFile = true;
+    found.OneFile = mutual;
+    RunWarning2(FullPath(index) + " and " + other.FullPath(partner), " are one and the same file");
   }
   return partner;
 }
+
+int FileList::FindName(const std::string& name) {
+  if (!Names.IsBuilt()) Names.Build(Entries);
+  return Names.Find(Entries, name);
+}
+
+bool FileList::Holds(const std::string& name) { return FindName(name) >= 0; }
 
 bool IsEightDot3(const std::string& name) {
   size_t dot = name.rfind('.');

@@ -23,7 +23,10 @@ struct FileInf {
   int32_t Month = 0;
   int32_t Year = 0;
   int32_t Partner = -1;  // index of the same-named entry in the paired list
-  bool Marked = false;   // last, where it fills the padding: a list may hold millions
+  // Last, where they fill the padding: a list may hold millions.
+  bool Marked = false;
+  bool MayBeShared = false;  // a link or a file of several names: see FindRecord
+  bool OneFile = false;      // this entry and its partner are one and the same file
 
   void SetInfo(const FindRecord& record);
 };
@@ -75,16 +78,28 @@ class FileList {
   void List() const;
   bool MayHandle(std::string_view verb, int index) const;
 
+  // True when the list holds an entry that a file of this name would pair
+  // with: only such a file, compared or at least seen, may be replaced.
+  bool Holds(const std::string& name);
+
   virtual int Delete();
-  virtual int CopyTo(const std::string& target);
-  virtual int MoveTo(const std::string& target);
+  virtual int CopyTo(FileList& target);
+  virtual int MoveTo(FileList& target);
   virtual int CopyFrom(const std::string& source);
 
  private:
   // Whether the contents of entry index and the other list's entry partner match.
   using ContentTest = std::function<bool(int index, int partner)>;
 
+  // The entry a file of this name pairs with, or -1.
+  int FindName(const std::string& name);
+  // The partner of entry index in other, or -1; a pair of one file under
+  // two names is reported when found.
   int FindPartner(int index, FileList& other);
+  // Whether entry index has a partner that a pair rule may judge.
+  bool IsJudgedPair(int index, int partner) const {
+    return partner >= 0 && !Entries[index].OneFile;
+  }
   bool PairQualifies(MatchType code, int index, const FileList& other, int partner,
                      const ContentTest& contentsMatch) const;
   // The pairs (index, partner) whose contents Mark(code, other, ...) asks

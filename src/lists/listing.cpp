@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "lists/file_list.h"
-#include "run/settings.h"
+#include "lists/handling.h"
 #include "support/console.h"
 #include "support/random.h"
 
@@ -47,9 +47,9 @@ bool FileList::MayHandle(std::string_view verb, int index) const {
   const FileInf& entry = Entries[index];
   if (!entry.Marked) return false;
   int draw = RandomDraw() % 1000;
-  if (static_cast<double>(draw) > 1000.0 * static_cast<double>(Settings.PtoUse))
+  if (static_cast<double>(draw) > 1000.0 * static_cast<double>(Handling.PtoUse))
     return false;
-  if (!Settings.Confirm) return true;
+  if (!Handling.Confirm) return true;
   Write(verb);
   Write(" file ");
   Write(FullPath(index));

@@ -1,6 +1,6 @@
 #include "disk/file_compare.h"
 #include "lists/file_list.h"
-#include "run/settings.h"
+#include "lists/handling.h"
 #include "support/console.h"
 #include "support/platform.h"
 
@@ -10,7 +10,7 @@ namespace {
 // Ctrl-Z apart under /ctrlz.
 bool SizeGatePasses(const FileInf& a, const FileInf& b) {
   int64_t difference = a.Size > b.Size ? a.Size - b.Size : b.Size - a.Size;
-  return difference <= (Settings.AcceptCtrlZ ? 1 : 0);
+  return difference <= (Handling.AcceptCtrlZ ? 1 : 0);
 }
 
 [[noreturn]] void UnimplementedMatchType() { RunAbort("Unimplemented match type."); }
@@ -80,7 +80,7 @@ std::vector<std::pair<int, int>> FileList::ContentQuestions(MatchType code, File
   };
   for (int i = 0; i < NFiles(); ++i) {
     int partner = FindPartner(i, other);
-    if (partner >= 0) PairQualifies(code, i, other, partner, ask);
+    if (IsJudgedPair(i, partner)) PairQualifies(code, i, other, partner, ask);
   }
   return questions;
 }
@@ -96,7 +96,7 @@ void FileList::Mark(MatchType code, FileList& other, bool markBoth) {
   // rule that never reads contents costs no extra pass.
   std::vector<Comparison> ahead;
   size_t answered = 0;
-  if (Settings.Quiet) {
+  if (Handling.Quiet) {
     contentsMatch = [this, &other, code, &ahead, &answered](int, int) {
       if (answered == 0) ahead = CompareAll(*this, other, ContentQuestions(code, other));
       const Comparison& comparison = ahead[answered++];
@@ -110,7 +110,7 @@ void FileList::Mark(MatchType code, FileList& other, bool markBoth) {
       if (code == MatchOnly || code == MatchNonmatches) MarkEntry(i);
       continue;
     }
-    if (PairQualifies(code, i, other, partner, contentsMatch)) {
+    if (IsJudgedPair(i, partner) && PairQualifies(code, i, other, partner, contentsMatch)) {
       MarkEntry(i);
       if (markBoth) other.MarkEntry(partner);
     }

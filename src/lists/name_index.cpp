@@ -21,20 +21,22 @@ void NameIndex::Build(const std::vector<FileInf>& entries) {
   while (capacity < entries.size() * 2) capacity *= 2;
   Slots.assign(capacity, -1);
   const size_t mask = capacity - 1;
+  // Names equal but for letter case share a probe sequence and stand along
+  // it in list order, so the first of them met is the first in the list.
   for (size_t i = 0; i < entries.size(); ++i) {
-    // Only the first of several equal names is kept: it is the one a search
-    // from the front finds.
     size_t slot = FoldedHash(entries[i].Name) & mask;
-    while (Slots[slot] >= 0 && !StrEq(entries[Slots[slot]].Name, entries[i].Name))
-      slot = (slot + 1) & mask;
-    if (Slots[slot] < 0) Slots[slot] = static_cast<int32_t>(i);
+    while (Slots[slot] >= 0) slot = (slot + 1) & mask;
+    Slots[slot] = static_cast<int32_t>(i);
   }
 }
 
 int NameIndex::Find(const std::vector<FileInf>& entries, const std::string& name) const {
   const size_t mask = Slots.size() - 1;
+  int firstEqual = -1;
   for (size_t slot = FoldedHash(name) & mask; Slots[slot] >= 0; slot = (slot + 1) & mask) {
-    if (StrEq(entries[Slots[slot]].Name, name)) return Slots[slot];
+    const std::string& candidate = entries[Slots[slot]].Name;
+    if (candidate == name) return Slots[slot];
+    if (firstEqual < 0 && StrEq(candidate, name)) firstEqual = Slots[slot];
   }
-  return -1;
+  return firstEqual;
 }

@@ -6,14 +6,14 @@
 
 struct FileInf;
 
-// Finds, for a name, the first entry of a list whose name equals it without
-// regard to the case of ASCII letters: the answer a search from index 0
-// upward would give, in constant time.
+// Finds, for a name, the entry of a list of exactly that name, or else the
+// first whose name equals it without regard to the case of ASCII letters:
+// the answer a search from index 0 upward would give, in constant time.
 class NameIndex {
  public:
   bool IsBuilt() const { return !Slots.empty(); }
   void Build(const std::vector<FileInf>& entries);
-  // Index of the first equal name, or -1.
+  // Index of the exactly equal name, else of the first equal one, or -1.
   int Find(const std::vector<FileInf>& entries, const std::string& name) const;
 
  private:

@@ -58,9 +58,9 @@ void ActOf(const std::string& verb, FileList& acting, FileList& other) {
   if (StrEq(verb, "List")) {
     acting.List();
   } else if (StrEqAny2(verb, "CopyFrom", "Copy")) {
-    acting.CopyTo(other.MyPath);
+    acting.CopyTo(other);
   } else if (StrEqAny2(verb, "MoveFrom", "Move")) {
-    acting.MoveTo(other.MyPath);
+    acting.MoveTo(other);
   } else if (StrEqAny2(verb, "Delete", "Del")) {
     acting.Delete();
   } else {

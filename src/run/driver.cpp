@@ -16,35 +16,41 @@
 
 namespace {
 
-// The directories, of both sides, of every pair on the path now being
-// walked. The walk never enters one of them again: a link back up the tree
-// would loop, and with one directory of the pair inside the other the tree
-// would be copied into itself.
-std::vector<DirIdentity> WalkPath;
-
+// A directory on the walk path for as long as the walk is below it.
 class WalkPathEntry {
  public:
-  explicit WalkPathEntry(const std::string& directory) {
+  WalkPathEntry(WalkPath& path, const std::string& directory) : Path(path) {
     DirIdentity identity;
     Pushed = IdentifyDir(directory, identity);
-    if (Pushed) WalkPath.push_back(identity);
+    if (Pushed) Path.Directories.push_back(identity);
   }
   ~WalkPathEntry() {
-    if (Pushed) WalkPath.pop_back();
+    if (Pushed) Path.Directories.pop_back();
   }
   WalkPathEntry(const WalkPathEntry&) = delete;
   WalkPathEntry& operator=(const WalkPathEntry&) = delete;
 
  private:
+  WalkPath& Path;
   bool Pushed;
 };
 
-bool IsOnWalkPath(const DirIdentity& identity) {
-  return std::find(WalkPath.begin(), WalkPath.end(), identity) != WalkPath.end();
-}
-
 bool WalksSide(char suffix, char side) {
   return suffix == side || suffix == 'B' || suffix == 'b';
+}
+
+// Whether the action takes files away from side ('1' or '2').
+bool EmptiesSide(char side) {
+  std::string verb = Settings.Action;
+  if (!verb.empty()) verb.pop_back();
+  return WalksSide(Settings.ActionSuffix, side) &&
+         (StrEqAny2(verb, "Del", "Delete") || StrEqAny2(verb, "Move", "MoveFrom"));
+}
+
+// A linked subdirectory may lead anywhere, the user's home included: on a
+// side the action empties it is left alone, like any system entry.
+bool IsLinkOnEmptiedSide(char side, const std::string& subdirectory) {
+  return EmptiesSide(side) && IsLink(subdirectory);
 }
 
 void ApplyFileMarkers(FileList& list1, FileList& list2) {
@@ -103,14 +109,20 @@ ComparisonMemory::Use UseOfParentMemory(bool walkingSide1OfBoth, bool exists2, W
 
 }  // namespace
 
+bool WalkPath::Holds(const DirIdentity& identity) const {
+  return std::find(Directories.begin(), Directories.end(), identity) != Directories.end();
+}
+
 void DoDirPair(const std::string& first, const std::string& second) {
   std::unique_ptr<Disk_FileList> list1 = MakeFileList(first);
   std::unique_ptr<Disk_FileList> list2 = MakeFileList(second);
-  DoDirPair(std::move(list1), std::move(list2), Walk::Subdirectories);
+  WalkPath path;
+  DoDirPair(std::move(list1), std::move(list2), Walk::Subdirectories, path);
 }
 
 void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileList> list2,
-               Walk walk, ComparisonMemory* parentMemory, ComparisonMemory::Use use) {
+               Walk walk, WalkPath& path, ComparisonMemory* parentMemory,
+               ComparisonMemory::Use use) {
   if (!BothReadable(*list1, *list2)) return;
   {
     ComparisonMemory::InUse comparisons(parentMemory, use);
@@ -119,25 +131,25 @@ void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileLi
   }
   if (!Settings.Recurse) return;
 
-  WalkPathEntry onPath1(list1->MyPath);
-  WalkPathEntry onPath2(list2->MyPath);
+  WalkPathEntry onPath1(path, list1->MyPath);
+  WalkPathEntry onPath2(path, list2->MyPath);
   // Lives until both walks below this pair are done, and no longer.
   ComparisonMemory subdirectoryComparisons;
   const char suffix = Settings.ActionSuffix;
   if (WalksSide(suffix, '1')) {
     if (walk == Walk::Subdirectories)
-      RecurseInto(*list1, *list1, *list2, subdirectoryComparisons);
+      RecurseInto(*list1, *list1, *list2, path, subdirectoryComparisons);
     if (StrEqAny2(Settings.Action, "Del1", "DelB")) RemoveListDir(list1->MyPath);
   }
   if (WalksSide(suffix, '2')) {
     if (walk == Walk::Subdirectories)
-      RecurseInto(*list2, *list1, *list2, subdirectoryComparisons);
+      RecurseInto(*list2, *list1, *list2, path, subdirectoryComparisons);
     if (StrEqAny2(Settings.Action, "Del2", "DelB")) RemoveListDir(list2->MyPath);
   }
 }
 
 void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2,
-                 ComparisonMemory& memory) {
+                 WalkPath& path, ComparisonMemory& memory) {
   const bool walkingSide2OfBoth = &walked == &list2 && WalksSide(Settings.ActionSuffix, '1');
   const bool walkingSide1OfBoth = &walked == &list1 && WalksSide(Settings.ActionSuffix, '2');
   std::vector<std::string> subdirectories;
@@ -148,16 +160,17 @@ void RecurseInto(const FileList& walked, const FileList& list1, const FileList& 
 
     const std::string sub1 = list1.MyPath + name + NativeSeparator();
     const std::string sub2 = list2.MyPath + name + NativeSeparator();
+    if (IsLinkOnEmptiedSide('1', sub1) || IsLinkOnEmptiedSide('2', sub2)) continue;
     DirIdentity identity1, identity2;
     const bool exists1 = IdentifyDir(sub1, identity1);
     const bool exists2 = IdentifyDir(sub2, identity2);
-    if ((exists1 && IsOnWalkPath(identity1)) || (exists2 && IsOnWalkPath(identity2)) ||
+    if ((exists1 && path.Holds(identity1)) || (exists2 && path.Holds(identity2)) ||
         (exists1 && exists2 && identity1 == identity2))
       continue;
     // Side 1's walk already went below a subdirectory that both sides have.
     const Walk walk = walkingSide2OfBoth && exists1 ? Walk::PairOnly : Walk::Subdirectories;
     auto [subList1, subList2] = ReadListPair(sub1, sub2, list1.Masks);
-    DoDirPair(std::move(subList1), std::move(subList2), walk, &memory,
+    DoDirPair(std::move(subList1), std::move(subList2), walk, path, &memory,
               UseOfParentMemory(walkingSide1OfBoth, exists2, walk));
   }
 }

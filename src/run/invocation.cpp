@@ -48,7 +48,7 @@ void DoPair(const std::string& dir1, const std::string& dir2) {
 int RunVorn(int count, const char* const* arguments) {
   SeedRandom(ClockSeed());
   Settings.ActionSuffix = ' ';
-  Settings.Quiet = false;
+  Handling.Quiet = false;
   if (count < 2) ShowUsage();
   if (arguments[1][0] == '@') {
     ReadControlFile(count, arguments);
@@ -76,7 +76,7 @@ void ReadControlFile(int count, const char* const* arguments) {
   Settings.Dir2Str.clear();
   LineReader file(name);
   if (!file.IsOpen()) RunAbort2("Could not open control file ", name);
-  for (std::string line; file.ReadLine(line);) ReadControlLine(line);
+  for (std::string line; file.ReadLine(line);) ReadControlLine(ControlLineAsUtf8(line));
   Settings.Action = arguments[2];
   ReadModifiers(count, arguments, 3);
 }

@@ -22,7 +22,7 @@ std::string AfterPrefix(const std::string& argument) {
 
 bool ReadSwitch(const std::string& argument) {
   if (StrEq(argument, "/q")) {
-    Settings.Quiet = true;
+    Handling.Quiet = true;
   } else if (StrEq(argument, "/r")) {
     Settings.Recurse = true;
     Settings.UseRecurseSkips = false;
@@ -31,21 +31,21 @@ bool ReadSwitch(const std::string& argument) {
     Settings.UseRecurseSkips = true;
     Settings.RecurseSkips = AfterPrefix(argument);
   } else if (BeginsWith(argument, "/p")) {
-    Settings.PtoUse = static_cast<float>(TextToReal(AfterPrefix(argument)));
+    Handling.PtoUse = static_cast<float>(TextToReal(AfterPrefix(argument)));
   } else if (StrEq(argument, "/nr")) {
     Settings.Recurse = false;
   } else if (StrEq(argument, "/t")) {
-    Settings.TerminateOnError = true;
+    Handling.TerminateOnError = true;
   } else if (StrEq(argument, "/nt")) {
-    Settings.TerminateOnError = false;
+    Handling.TerminateOnError = false;
   } else if (StrEq(argument, "/ctrlz")) {
-    Settings.AcceptCtrlZ = true;
+    Handling.AcceptCtrlZ = true;
   } else if (StrEq(argument, "/nctrlz")) {
-    Settings.AcceptCtrlZ = false;
+    Handling.AcceptCtrlZ = false;
   } else if (StrEq(argument, "/c")) {
-    Settings.Confirm = true;
+    Handling.Confirm = true;
   } else if (StrEq(argument, "/nc")) {
-    Settings.Confirm = false;
+    Handling.Confirm = false;
   } else {
     return false;
   }
@@ -55,9 +55,9 @@ bool ReadSwitch(const std::string& argument) {
 void ReadModifiers(int count, const char* const* arguments, int first) {
   Settings.Modifier.clear();
   Settings.Recurse = false;
-  Settings.AcceptCtrlZ = false;
-  Settings.TerminateOnError = true;
-  Settings.Confirm = false;
+  Handling.AcceptCtrlZ = false;
+  Handling.TerminateOnError = true;
+  Handling.Confirm = false;
   for (int i = first; i < count; ++i) {
     if (!ReadSwitch(arguments[i])) Settings.Modifier.emplace_back(arguments[i]);
   }

@@ -1,11 +1,13 @@
-// The one process-wide record of a run: what the command line said.
+// The one process-wide record of a run: what the command line said. The
+// switches that say how files are handled go to the lists' Handling.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "lists/handling.h"
+
 struct RunSettings {
-  bool TerminateOnError = true;
   std::string Action;
   std::vector<std::string> Modifier;  // the FileMarkers, in command-line order
   char ActionSuffix = ' ';            // side of the last simple action resolved
@@ -14,10 +16,6 @@ struct RunSettings {
   bool Recurse = false;
   bool UseRecurseSkips = false;
   std::string RecurseSkips;           // first characters of skipped subdirectories
-  bool AcceptCtrlZ = false;
-  bool Quiet = false;
-  bool Confirm = false;
-  float PtoUse = 2.0f;                // probability of handling a marked entry
 };
 
 extern RunSettings Settings;

@@ -1,6 +1,19 @@
 #include "support/line_reader.h"
 
-LineReader::LineReader(const std::string& path) : File(std::fopen(path.c_str(), "rb")) {}
+#include "support/platform.h"
+
+// A directory opens on some systems and fails only at the first read: it is
+// told from an empty file here, while nothing has been read.
+LineReader::LineReader(const std::string& path) : File(OpenForReading(path)) {
+  if (File == nullptr) return;
+  int first = std::getc(File);
+  if (first != EOF) {
+    std::ungetc(first, File);
+  } else if (std::ferror(File)) {
+    std::fclose(File);
+    File = nullptr;
+  }
+}
 
 LineReader::~LineReader() {
   if (File != nullptr) std::fclose(File);

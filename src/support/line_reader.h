@@ -12,6 +12,7 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
+  // False also for what opens but cannot be read, such as a directory.
   bool IsOpen() const { return File != nullptr; }
   // Stores the next line without its line end. False when the file had
   // already ended (or never opened); a last line without a line end is read.

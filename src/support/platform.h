@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -34,6 +35,9 @@ struct FindRecord {
   uint16_t Time = 0;  // packed local last-write time (2-second resolution)
   uint16_t Date = 0;  // packed local last-write date
   std::string Name;   // the entry's name without any directory
+  // A link, or a file with more than one name: its partner in the other
+  // list may be this very file.
+  bool MayBeShared = false;
   // How many more entries the search will deliver, where the platform knows
   // (0 otherwise): room for a whole directory can be made at once.
   size_t Following = 0;
@@ -104,10 +108,36 @@ int RemoveFile(const std::string& path);  // 0 = deleted
 int MakeDir(const std::string& path);     // 0 = created; fails if it exists
 int RemoveDir(const std::string& path);   // 0 = removed (empty directories)
 
-// Runs one command line of the two forms the disk operations build (see
-// file_command.h) and waits for it. 0 = success; -1 when no interpreter could
-// be started; anything else = failure.
-int RunCommand(const std::string& command);
+// What became of one copy or move.
+enum class FileOpStatus {
+  Done,
+  Failed,       // nothing changed at the target: source unreadable, target directory missing, ...
+  TargetTaken,  // the target name is taken and replacing it was not allowed: nothing changed
+};
+// Copies the regular file source to target (a full path whose directory must
+// exist): its bytes, last-write time and permission bits (the read-only
+// attribute on Windows). The target appears only whole: written unnamed or
+// under a temporary name in the target directory, then named. An existing
+// target is replaced only when mayReplace and it is not a directory;
+// otherwise TargetTaken. A copy onto another name of the very same file is
+// Done without writing.
+FileOpStatus CopyOneFile(const std::string& source, const std::string& target, bool mayReplace);
+// Renames source to target; across volumes it copies as above and removes the
+// source only once the copy is whole. The same rule for an existing target.
+FileOpStatus MoveOneFile(const std::string& source, const std::string& target, bool mayReplace);
+// True when path (a trailing separator ignored) is a symbolic link, or on
+// Windows a junction or any other reparse point.
+bool IsLink(const std::string& path);
+
+// The program's arguments as UTF-8, from the system's own form of them.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+// Makes standard output take UTF-8, where the console needs to be told.
+void PrepareConsole();
+// A line of a control file as UTF-8: a line that is not valid UTF-8 was
+// written in the system's legacy code page, where there is one.
+std::string ControlLineAsUtf8(const std::string& line);
+// Opens a file for reading bytes through the C library; nullptr when it cannot.
+std::FILE* OpenForReading(const std::string& path);
 
 // A file opened for reading raw bytes.
 class InputFile {

@@ -28,7 +28,6 @@
 #endif
 
 #include "support/dos_time.h"
-#include "support/file_command.h"
 #include "support/mask_match.h"
 #include "support/page_buffer.h"
 #include "support/strings.h"
@@ -197,9 +196,14 @@ void SetLocalTime(time_t seconds, SearchEntry& entry) {
   entry.Time = packed.Time;
 }
 
+// An entry bit of the search alone, never delivered as an attribute: the
+// entry is a link, or a file with more than one name.
+constexpr uint32_t Shared = 0x40000000;
+
 // Describes one entry as seen through symbolic links; a link that leads
-// nowhere still exists as a system entry. False when the entry is gone.
-bool DescribeEntry(int directory, const char* name, uint32_t hidden, SearchEntry& entry) {
+// nowhere still exists as a system entry. carried holds the bits known
+// before. False when the entry is gone.
+bool DescribeEntry(int directory, const char* name, uint32_t carried, SearchEntry& entry) {
   struct stat info;
   uint32_t kind;
   if (fstatat(directory, name, &info, 0) == 0) {
@@ -209,7 +213,8 @@ bool DescribeEntry(int directory, const char* name, uint32_t hidden, SearchEntry
   } else {
     return false;
   }
-  entry.Attributes = kind | PermissionAttribute(info) | hidden;
+  if (info.st_nlink > 1 && kind == 0) carried |= Shared;
+  entry.Attributes = kind | PermissionAttribute(info) | carried;
   // A directory's own size is a detail of the file system, not content.
   entry.Size = (kind & AttrDirectory) ? 0 : uint64_t(info.st_size);
   SetLocalTime(info.st_mtime, entry);
@@ -416,6 +421,7 @@ bool CollectEntries(int directoryFd, const std::string& mask, uint32_t requested
     SearchEntry entry;
     entry.Attributes = HiddenAttribute(name);  // the rest once the entry is looked at
     std::optional<uint32_t> kind = KindOfType(found.d_type);
+    if (!kind) entry.Attributes |= Shared;  // perhaps a link: only a stat through it can tell
     if (!kind || IsRequested(*kind | entry.Attributes, requested)) AddEntry(name, entry, search);
   });
   if (!read) return false;
@@ -465,7 +471,8 @@ int SearchNext(FindRecord& record) {
   SearchState* search = record.Search.get();
   if (search == nullptr || search->Next >= search->Entries.size()) return NoEntry;
   const SearchEntry& entry = search->Entries[search->Next++];
-  record.Attributes = entry.Attributes;
+  record.Attributes = entry.Attributes & ~Shared;
+  record.MayBeShared = (entry.Attributes & Shared) != 0;
   record.Size = entry.Size;
   record.Time = entry.Time;
   record.Date = entry.Date;
@@ -540,8 +547,6 @@ int RemoveDir(const std::string& path) { return rmdir(path.c_str()) == 0 ? 0 : 1
 
 namespace {
 
-constexpr int CommandFailed = 1;
-
 bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t written = write(fd, data, size);
@@ -601,24 +606,29 @@ bool CopyMetadata(int to, const struct stat& source) {
   return fchmod(to, source.st_mode & 0777) == 0 && futimens(to, times) == 0;
 }
 
-std::string TemporaryTemplate(const std::string& target) {
-  return ParentOf(target) + ".vorn-XXXXXX";
-}
+FileOpStatus Taken(bool taken) { return taken ? FileOpStatus::TargetTaken : FileOpStatus::Failed; }
 
-// Writes the complete copy under a temporary name beside the target and
-// renames it into place, so the target is either the old file or the whole
-// new one.
-bool WriteCopyNamed(int from, const struct stat& source, const std::string& target) {
-  std::string temporary = TemporaryTemplate(target);
+// Writes the whole copy under a temporary name beside the target, then puts
+// it in place: by rename where the target may be replaced, by a link that
+// fails on a taken name where it may not.
+FileOpStatus WriteCopyNamed(int from, const struct stat& source, const std::string& target,
+                            bool replace) {
+  std::string temporary = ParentOf(target) + ".vorn-XXXXXX";
   Descriptor to(mkostemp(temporary.data(), O_CLOEXEC));
-  if (!to.IsOpen()) return false;
-  bool done = CopyContent(from, to.Get()) && CopyMetadata(to.Get(), source) &&
-              to.CloseChecked() && rename(temporary.c_str(), target.c_str()) == 0;
-  if (!done) unlink(temporary.c_str());
-  return done;
+  if (!to.IsOpen()) return FileOpStatus::Failed;
+  FileOpStatus status = FileOpStatus::Failed;
+  if (CopyContent(from, to.Get()) && CopyMetadata(to.Get(), source) && to.CloseChecked()) {
+    if (replace ? rename(temporary.c_str(), target.c_str()) == 0
+                : linkat(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), 0) == 0)
+      status = FileOpStatus::Done;
+    else
+      status = Taken(errno == EEXIST);
+  }
+  if (status != FileOpStatus::Done || !replace) unlink(temporary.c_str());
+  return status;
 }
 
-enum class Outcome { Done, Failed, Unavailable };
+enum class Outcome { Done, Failed, Taken, Unavailable };
 
 #ifdef O_TMPFILE
 // Gives the unnamed file open on fd the name target; fails when the name is
@@ -632,18 +642,17 @@ bool NameUnnamedFile(int fd, const std::string& target) {
 }
 
 // For a target name that is free: writes the copy into a file that has no
-// name until it is whole, then gives it the target's name. This is as safe
-// as a temporary that is renamed (a killed copy leaves nothing at all) and
-// spares creating and removing the temporary's name, a third of the cost of
-// copying a small file. Unavailable, with nothing changed, when the file
-// system has no unnamed files, /proc is not there, or the name has been
-// taken meanwhile.
+// name until it is whole, then gives it the target's name, which fails if
+// the name was taken meanwhile. A killed copy leaves nothing at all, and no
+// temporary name is made and removed: a third of the cost of copying a
+// small file. Unavailable, with nothing changed, when the file system has
+// no unnamed files or /proc is not there.
 Outcome WriteCopyUnnamed(int from, const struct stat& source, const std::string& target) {
   Descriptor to(open(OrCurrentDirectory(ParentOf(target)), O_TMPFILE | O_WRONLY | O_CLOEXEC,
                      0600));
   if (!to.IsOpen()) return Outcome::Unavailable;
   if (!CopyContent(from, to.Get()) || !CopyMetadata(to.Get(), source)) return Outcome::Failed;
-  if (!NameUnnamedFile(to.Get(), target)) return Outcome::Unavailable;
+  if (!NameUnnamedFile(to.Get(), target)) return errno == EEXIST ? Outcome::Taken : Outcome::Unavailable;
   if (to.CloseChecked()) return Outcome::Done;
   unlink(target.c_str());  // the last writes may not have reached the disk
   return Outcome::Failed;
@@ -654,33 +663,34 @@ Outcome WriteCopyUnnamed(int, const struct stat&, const std::string&) {
 }
 #endif
 
-// The target is either its old self, or absent, or the whole new copy.
-bool WriteCopy(int from, const struct stat& source, const std::string& target,
-               bool targetExists) {
-  if (!targetExists) {
-    Outcome outcome = WriteCopyUnnamed(from, source, target);
-    if (outcome != Outcome::Unavailable) return outcome == Outcome::Done;
-    if (lseek(from, 0, SEEK_SET) != 0) return false;
+// Copies to a name that was free a moment ago, never replacing what may
+// have taken it since.
+FileOpStatus WriteCopyExclusive(int from, const struct stat& source, const std::string& target) {
+  switch (WriteCopyUnnamed(from, source, target)) {
+    case Outcome::Done:
+      return FileOpStatus::Done;
+    case Outcome::Failed:
+      return FileOpStatus::Failed;
+    case Outcome::Taken:
+      return FileOpStatus::TargetTaken;
+    case Outcome::Unavailable:
+      break;
   }
-  return WriteCopyNamed(from, source, target);
+  if (lseek(from, 0, SEEK_SET) != 0) return FileOpStatus::Failed;
+  return WriteCopyNamed(from, source, target, false);
 }
 
-bool IsDirectory(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+// What stands at a target name: nothing (false, errno ENOENT when the name
+// is free), or an entry described through links in info; a link that leads
+// nowhere is described as itself.
+bool LookAtTarget(const std::string& target, struct stat& info) {
+  return stat(target.c_str(), &info) == 0 || lstat(target.c_str(), &info) == 0;
 }
 
-bool CopyFile(const std::string& source, const std::string& target) {
-  struct stat info;
-  Descriptor from(OpenRegularFile(source, info));
-  if (!from.IsOpen()) return false;
-  struct stat existing;
-  const bool targetExists = stat(target.c_str(), &existing) == 0;
-  if (targetExists) {
-    if (IdentityOf(existing) == IdentityOf(info)) return true;
-    if (S_ISDIR(existing.st_mode)) return false;
-  }
-  return WriteCopy(from.Get(), info, target, targetExists);
+// Whether an existing target may give way: only a compared entry, and never
+// a directory.
+bool MayGiveWay(const struct stat& existing, bool mayReplace) {
+  return mayReplace && !S_ISDIR(existing.st_mode);
 }
 
 bool IsSameEntry(const std::string& source, const std::string& target) {
@@ -690,57 +700,73 @@ bool IsSameEntry(const std::string& source, const std::string& target) {
          NameOf(source) == NameOf(target);
 }
 
-bool MoveFile(const std::string& source, const std::string& target) {
-  struct stat existing, moved;
-  if (stat(target.c_str(), &existing) == 0) {
-    if (S_ISDIR(existing.st_mode)) return false;
-    // Renaming a file onto another name of itself (a hard link) changes
-    // nothing, so the source name is removed here; the very same name stays.
-    if (stat(source.c_str(), &moved) == 0 && IdentityOf(moved) == IdentityOf(existing))
-      return IsSameEntry(source, target) || unlink(source.c_str()) == 0;
-  }
-  if (rename(source.c_str(), target.c_str()) == 0) return true;
-  if (errno != EXDEV) return false;
-  return CopyFile(source, target) && unlink(source.c_str()) == 0;
+#ifdef RENAME_NOREPLACE
+int RenameNoReplace(const char* source, const char* target) {
+  return renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE);
 }
-
-bool IsPlausibleReading(const FileCommand& reading) {
-  struct stat source;
-  if (stat(reading.Source.c_str(), &source) != 0 || S_ISDIR(source.st_mode)) return false;
-  size_t separator = reading.Target.rfind('/');
-  return separator == std::string::npos || IsDirectory(reading.Target.substr(0, separator + 1));
+#else
+int RenameNoReplace(const char*, const char*) {
+  errno = EINVAL;
+  return -1;
 }
+#endif
 
-// Of the ways a command line splits into two paths, the one whose source
-// exists and whose target directory exists. None, or more than one, is a
-// failure: guessing could copy the wrong file over another.
-bool ChooseReading(const std::vector<FileCommand>& readings, FileCommand& chosen) {
-  // A copy that reads only one way needs no looking at first: the copy
-  // itself opens nothing but a regular file, and makes its file only in an
-  // existing directory. A move must never take a directory along.
-  if (readings.size() == 1 && readings[0].Kind == FileCommand::Verb::Copy) {
-    chosen = readings[0];
-    return true;
+// Renames to a name that was free a moment ago without replacing what may
+// have taken it since: where the system cannot say so, by a second name and
+// the removal of the first.
+FileOpStatus RenameToFreeName(const std::string& source, const std::string& target) {
+  if (RenameNoReplace(source.c_str(), target.c_str()) == 0) return FileOpStatus::Done;
+  if (errno == EINVAL || errno == ENOSYS) {
+    if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), 0) == 0)
+      return unlink(source.c_str()) == 0 ? FileOpStatus::Done : FileOpStatus::Failed;
   }
-  int plausible = 0;
-  for (const FileCommand& reading : readings) {
-    if (!IsPlausibleReading(reading)) continue;
-    chosen = reading;
-    ++plausible;
-  }
-  return plausible == 1;
+  return errno == EEXIST ? FileOpStatus::TargetTaken : FileOpStatus::Failed;
 }
 
 }  // namespace
 
-// Both forms are carried out here rather than by a shell, so no byte of a
-// file name is ever interpreted.
-int RunCommand(const std::string& command) {
-  FileCommand chosen;
-  if (!ChooseReading(ParseFileCommand(command), chosen)) return CommandFailed;
-  bool done = chosen.Kind == FileCommand::Verb::Copy ? CopyFile(chosen.Source, chosen.Target)
-                                                      : MoveFile(chosen.Source, chosen.Target);
-  return done ? 0 : CommandFailed;
+FileOpStatus CopyOneFile(const std::string& source, const std::string& target, bool mayReplace) {
+  struct stat info;
+  Descriptor from(OpenRegularFile(source, info));
+  if (!from.IsOpen()) return FileOpStatus::Failed;
+  struct stat existing;
+  if (!LookAtTarget(target, existing))
+    return errno == ENOENT ? WriteCopyExclusive(from.Get(), info, target) : FileOpStatus::Failed;
+  if (!MayGiveWay(existing, mayReplace)) return FileOpStatus::TargetTaken;
+  if (IdentityOf(existing) == IdentityOf(info)) return FileOpStatus::Done;
+  return WriteCopyNamed(from.Get(), info, target, true);
+}
+
+FileOpStatus MoveOneFile(const std::string& source, const std::string& target, bool mayReplace) {
+  struct stat moved, existing;
+  // A move takes the entry itself along; it must never be a directory.
+  if (lstat(source.c_str(), &moved) != 0 || S_ISDIR(moved.st_mode)) return FileOpStatus::Failed;
+  if (!LookAtTarget(target, existing)) {
+    if (errno != ENOENT) return FileOpStatus::Failed;
+    FileOpStatus status = RenameToFreeName(source, target);
+    if (status != FileOpStatus::Failed || errno != EXDEV) return status;
+  } else {
+    if (!MayGiveWay(existing, mayReplace)) return FileOpStatus::TargetTaken;
+    // Renaming a file onto another name of itself (a hard link) changes
+    // nothing, so the source name is removed here; the very same name stays.
+    // A link at the target is replaced by the file it leads to, as any entry.
+    if (!IsLink(target) && stat(source.c_str(), &moved) == 0 &&
+        IdentityOf(moved) == IdentityOf(existing))
+      return IsSameEntry(source, target) || unlink(source.c_str()) == 0 ? FileOpStatus::Done
+                                                                        : FileOpStatus::Failed;
+    if (rename(source.c_str(), target.c_str()) == 0) return FileOpStatus::Done;
+    if (errno != EXDEV) return FileOpStatus::Failed;
+  }
+  FileOpStatus copied = CopyOneFile(source, target, mayReplace);
+  if (copied != FileOpStatus::Done) return copied;
+  return unlink(source.c_str()) == 0 ? FileOpStatus::Done : FileOpStatus::Failed;
+}
+
+bool IsLink(const std::string& path) {
+  std::string entry = path;
+  while (entry.size() > 1 && entry.back() == '/') entry.pop_back();
+  struct stat info;
+  return lstat(entry.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 // ---------------------------------------------------------------------------
@@ -787,3 +813,14 @@ char NativeSeparator() { return '/'; }
 const char* NativeLineEnd() { return "\n"; }
 
 uint32_t ClockSeed() { return uint32_t(time(nullptr)); }
+
+// Names and arguments are bytes here, taken as they are.
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+void PrepareConsole() {}
+
+std::string ControlLineAsUtf8(const std::string& line) { return line; }
+
+std::FILE* OpenForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }

@@ -1,17 +1,92 @@
 #include "support/platform.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "support/console.h"
 #include "support/dos_time.h"
-#include "support/file_command.h"
 #include "support/path_parts.h"
 #include "support/strings.h"
+
+// ---------------------------------------------------------------------------
+// Names and paths: UTF-8 inside Vorn, UTF-16 at every call of the system
+
+namespace {
+
+std::wstring Wide(std::string_view text, UINT codePage = CP_UTF8) {
+  if (text.empty()) return {};
+  int length = MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(size_t(std::max(length, 0)), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), wide.data(), length);
+  return wide;
+}
+
+std::string Utf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
+                                   nullptr, nullptr);
+  std::string utf8(size_t(std::max(length, 0)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), utf8.data(), length, nullptr,
+                      nullptr);
+  return utf8;
+}
+
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// NTFS takes any 16-bit units as a name; a surrogate without its partner has
+// no UTF-8 form, and a substitute character would name another file.
+bool HasUtf8Form(std::wstring_view name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (IsHighSurrogate(name[i]) && i + 1 < name.size() && IsLowSurrogate(name[i + 1]))
+      ++i;
+    else if (IsHighSurrogate(name[i]) || IsLowSurrogate(name[i]))
+      return false;
+  }
+  return true;
+}
+
+// Below this length a path goes to the system as it is: CreateDirectoryW's
+// limit, the classic MAX_PATH less room for an 8.3 name.
+constexpr size_t ClassicLimit = MAX_PATH - 12;
+
+std::wstring FullPathOf(const std::wstring& path) {
+  DWORD room = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (room == 0) return path;
+  std::wstring full(room, L'\0');
+  DWORD length = GetFullPathNameW(path.c_str(), room, full.data(), nullptr);
+  if (length == 0 || length >= room) return path;
+  full.resize(length);
+  return full;
+}
+
+bool StartsWith(const std::wstring& text, std::wstring_view start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+
+// A path as the wide functions take it. One whose full form reaches the
+// classic limit goes in the \\?\ form, which has no limit but is not
+// normalised by the system: so it is the full path, separators turned and
+// "." and ".." resolved, and a network path becomes \\?\UNC\server\share.
+std::wstring SystemPath(const std::string& path) {
+  std::wstring wide = Wide(path);
+  if (StartsWith(wide, L"\\\\?\\")) return wide;
+  std::wstring full = FullPathOf(wide);
+  if (full.size() < ClassicLimit) return wide;
+  if (StartsWith(full, L"\\\\.\\")) return full;  // a device
+  if (StartsWith(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Directory search
@@ -49,7 +124,7 @@ DosDateTime PackLocalTime(const FILETIME& written) {
   return PackCalendar(calendar);
 }
 
-FindRecord Describe(const WIN32_FIND_DATAA& found) {
+FindRecord Describe(const WIN32_FIND_DATAW& found) {
   FindRecord record;
   record.Attributes = found.dwFileAttributes;
   // A directory's own size is a detail of the file system, not content.
@@ -58,7 +133,9 @@ FindRecord Describe(const WIN32_FIND_DATAA& found) {
   DosDateTime packed = PackLocalTime(found.ftLastWriteTime);
   record.Date = packed.Date;
   record.Time = packed.Time;
-  record.Name = found.cFileName;
+  record.Name = Utf8(found.cFileName);
+  // Hard links cannot be told from a directory search, only by opening each file.
+  record.MayBeShared = found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
   return record;
 }
 
@@ -69,25 +146,46 @@ bool FoldedLess(const FindRecord& a, const FindRecord& b) {
          std::make_pair(FoldCase(b.Name), std::string_view(b.Name));
 }
 
-// Reads every entry that matches pattern and whose attributes are requested.
-// False when the search cannot start (no match, missing directory).
-bool CollectEntries(const std::string& pattern, uint32_t requested,
+HANDLE StartSearch(const std::string& pattern, WIN32_FIND_DATAW& found) {
+  return FindFirstFileExW(SystemPath(pattern).c_str(), FindExInfoBasic, &found,
+                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+}
+
+// An entry the caller wants: by its attributes, for a search with that request;
+// directories only, for the list of subdirectories.
+using Wanted = bool (*)(DWORD attributes, uint32_t requested);
+
+bool IsRequestedEntry(DWORD attributes, uint32_t requested) {
+  return IsRequested(attributes, requested);
+}
+bool IsDirectoryEntry(DWORD attributes, uint32_t) { return attributes & AttrDirectory; }
+
+// Reads every entry that matches pattern and is wanted. False when the search
+// cannot start (no match, missing directory). A wanted name that has no UTF-8
+// form is reported and left out.
+bool CollectEntries(const std::string& pattern, Wanted wanted, uint32_t requested,
                     std::vector<FindRecord>& entries) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = StartSearch(pattern, found);
   if (search == INVALID_HANDLE_VALUE) return false;
   do {
-    if (IsRequested(found.dwFileAttributes, requested)) entries.push_back(Describe(found));
-  } while (FindNextFileA(search, &found));
+    if (!wanted(found.dwFileAttributes, requested)) continue;
+    if (HasUtf8Form(found.cFileName)) {
+      entries.push_back(Describe(found));
+    } else {
+      PathParts parts = SplitPath(pattern);
+      ReportUnreadable("name in ", parts.Drive + parts.Directory);
+    }
+  } while (FindNextFileW(search, &found));
   FindClose(search);
   return true;
 }
 
-// Every entry that matches pattern and whose attributes are requested, in
-// name order. False when the search cannot start.
-bool SortedEntries(const std::string& pattern, uint32_t requested,
+// Every entry that matches pattern and is wanted, in name order. False when
+// the search cannot start.
+bool SortedEntries(const std::string& pattern, Wanted wanted, uint32_t requested,
                    std::vector<FindRecord>& entries) {
-  if (!CollectEntries(pattern, requested, entries)) return false;
+  if (!CollectEntries(pattern, wanted, requested, entries)) return false;
   std::sort(entries.begin(), entries.end(), FoldedLess);
   return true;
 }
@@ -124,6 +222,7 @@ void Deliver(FindRecord& entry, FindRecord& record) {
   record.Time = entry.Time;
   record.Date = entry.Date;
   record.Name = std::move(entry.Name);
+  record.MayBeShared = entry.MayBeShared;
 }
 
 }  // namespace
@@ -131,7 +230,8 @@ void Deliver(FindRecord& entry, FindRecord& record) {
 int SearchStart(const std::string& pattern, uint32_t requested, FindRecord& record) {
   record.Search.reset();
   auto search = std::make_shared<SearchState>();
-  if (!SortedEntries(pattern, requested, search->Entries)) return NothingThere() ? NoEntry : SearchUnreadable;
+  if (!SortedEntries(pattern, IsRequestedEntry, requested, search->Entries))
+    return NothingThere() ? NoEntry : SearchUnreadable;
   record.Search = std::move(search);
   return SearchNext(record);
 }
@@ -148,11 +248,10 @@ void SearchClose(FindRecord& record) { record.Search.reset(); }
 bool ListSubdirectories(const std::string& directory, std::vector<std::string>& names) {
   names.clear();
   std::vector<FindRecord> entries;
-  if (!SortedEntries(PatternIn(directory, "*"), AttrDirectory, entries)) return NothingThere();
-  for (FindRecord& entry : entries) {
-    if ((entry.Attributes & AttrDirectory) && !IsDotDirectory(entry.Name))
-      names.push_back(std::move(entry.Name));
-  }
+  if (!SortedEntries(PatternIn(directory, "*"), IsDirectoryEntry, 0, entries))
+    return NothingThere();
+  for (FindRecord& entry : entries)
+    if (!IsDotDirectory(entry.Name)) names.push_back(std::move(entry.Name));
   return true;
 }
 
@@ -163,8 +262,8 @@ void ShareWork(size_t count, const std::function<void(size_t)>& work) {
 }
 
 bool OpenListing(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(PatternIn(path, "*.*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = StartSearch(PatternIn(path, "*.*"), found);
   if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
   return true;
@@ -197,16 +296,16 @@ bool StampOf(HANDLE file, FileStamp& stamp) {
 }
 
 // Opens what path names only to look at it (a directory too: only backup
-// semantics let CreateFileA open one).
-HANDLE OpenToLookAt(const std::string& path) {
-  return CreateFileA(path.empty() ? "." : path.c_str(), FILE_READ_ATTRIBUTES,
+// semantics let CreateFileW open one).
+HANDLE OpenToLookAt(const std::wstring& path) {
+  return CreateFileW(path.empty() ? L"." : path.c_str(), FILE_READ_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 // The volume and file index of what path names, and whether it is a
 // directory. False when it cannot be opened.
-bool Identify(const std::string& path, DirIdentity& identity, bool& isDirectory) {
+bool Identify(const std::wstring& path, DirIdentity& identity, bool& isDirectory) {
   HANDLE file = OpenToLookAt(path);
   if (file == INVALID_HANDLE_VALUE) return false;
   bool known = IdentityOf(file, identity, isDirectory);
@@ -214,15 +313,21 @@ bool Identify(const std::string& path, DirIdentity& identity, bool& isDirectory)
   return known;
 }
 
+bool IsSameFile(const std::wstring& first, const std::wstring& second) {
+  DirIdentity a, b;
+  bool isDirectory;
+  return Identify(first, a, isDirectory) && Identify(second, b, isDirectory) && a == b;
+}
+
 }  // namespace
 
 bool IdentifyDir(const std::string& path, DirIdentity& identity) {
   bool isDirectory = false;
-  return Identify(path, identity, isDirectory) && isDirectory;
+  return Identify(SystemPath(path), identity, isDirectory) && isDirectory;
 }
 
 bool StampFile(const std::string& path, FileStamp& stamp) {
-  HANDLE file = OpenToLookAt(path);
+  HANDLE file = OpenToLookAt(SystemPath(path));
   if (file == INVALID_HANDLE_VALUE) return false;
   bool known = StampOf(file, stamp);
   CloseHandle(file);
@@ -230,130 +335,129 @@ bool StampFile(const std::string& path, FileStamp& stamp) {
 }
 
 bool IsSameFile(const std::string& first, const std::string& second) {
-  DirIdentity a, b;
-  bool isDirectory;
-  return Identify(first, a, isDirectory) && Identify(second, b, isDirectory) && a == b;
+  return IsSameFile(SystemPath(first), SystemPath(second));
 }
 
-int RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : 1; }
+int RemoveFile(const std::string& path) { return DeleteFileW(SystemPath(path).c_str()) ? 0 : 1; }
 
-int MakeDir(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) ? 0 : 1; }
+int MakeDir(const std::string& path) {
+  return CreateDirectoryW(SystemPath(path).c_str(), nullptr) ? 0 : 1;
+}
 
-int RemoveDir(const std::string& path) { return RemoveDirectoryA(path.c_str()) ? 0 : 1; }
+int RemoveDir(const std::string& path) {
+  return RemoveDirectoryW(SystemPath(path).c_str()) ? 0 : 1;
+}
+
+bool IsLink(const std::string& path) {
+  std::string entry = path;
+  if (entry.size() > 1 && IsSeparator(entry.back()) && entry[entry.size() - 2] != ':')
+    entry.pop_back();
+  DWORD attributes = GetFileAttributesW(SystemPath(entry).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 // ---------------------------------------------------------------------------
-// The command interpreter
+// Copying and moving files, in-process: no name passes through a command
+// interpreter, which would expand %NAME% and treat ^ and ! inside it.
 
 namespace {
 
-constexpr int NotStarted = -1;
-
-// A text from a Win32 function that fills a caller's buffer: asked first
-// for the room it needs, then filled. Empty when it has none to give.
-template <typename Fill>
-std::string FilledText(Fill fill) {
-  DWORD room = fill(nullptr, 0);
-  if (room == 0) return {};
-  std::string text(room, '\0');
-  DWORD length = fill(text.data(), room);
-  if (length == 0 || length >= room) return {};
-  text.resize(length);
-  return text;
+bool IsTakenError(DWORD error) {
+  return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
 }
 
-std::string EnvironmentValue(const char* name) {
-  return FilledText([name](char* buffer, DWORD room) {
-    return GetEnvironmentVariableA(name, buffer, room);
-  });
+// What the rule for an existing target decides before anything is written:
+// Done for another name of the source itself, TargetTaken for a directory or
+// a file that may not be replaced; nothing when the copy or move goes on.
+std::optional<FileOpStatus> ExistingTargetRule(const std::wstring& source,
+                                               const std::wstring& target, bool mayReplace) {
+  DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileOpStatus::TargetTaken;
+  if (IsSameFile(source, target)) return FileOpStatus::Done;
+  if (!mayReplace) return FileOpStatus::TargetTaken;
+  return std::nullopt;
 }
 
-std::string FullPath(const std::string& path) {
-  return FilledText([&path](char* buffer, DWORD room) {
-    return GetFullPathNameA(path.c_str(), room, buffer, nullptr);
-  });
+// Removes a file even when it is read-only; the copy carries the attribute.
+bool RemoveWhatever(const std::wstring& path) {
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  return DeleteFileW(path.c_str());
 }
 
-// The 8.3 form keeps the interpreter's path free of blanks; not every file
-// system has one, and then the long path stands.
-std::string ShortPath(const std::string& path) {
-  std::string shortPath = FilledText([&path](char* buffer, DWORD room) {
-    return GetShortPathNameA(path.c_str(), buffer, room);
-  });
-  return shortPath.empty() ? path : shortPath;
-}
-
-bool IsExistingFile(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The interpreter named by COMSPEC; without it, the first CMD.EXE in the
-// current directory or a directory of PATH. Empty when there is none.
-std::string FindInterpreter() {
-  std::string named = EnvironmentValue("COMSPEC");
-  if (!named.empty()) return IsExistingFile(named) ? named : std::string();
-  std::string path = EnvironmentValue("PATH");
-  path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
-  std::vector<std::string> directories = {"."};
-  for (size_t start = 0; start <= path.size();) {
-    size_t end = std::min(path.find(';', start), path.size());
-    if (end > start) directories.push_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  for (const std::string& directory : directories) {
-    std::string candidate = directory + (EndsInSeparator(directory) ? "" : "\\") + "CMD.EXE";
-    if (IsExistingFile(candidate)) return FullPath(candidate);
+// Copies source to a new name beside target (in its directory) that nothing
+// else uses; bytes, attributes and last-write time go along. Empty when the
+// copy could not be made.
+std::wstring CopyBeside(const std::wstring& source, const std::string& target) {
+  static unsigned counter = 0;
+  PathParts parts = SplitPath(target);
+  const std::string stem = parts.Drive + parts.Directory + ".vorn-" +
+                           std::to_string(GetCurrentProcessId()) + "-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring temporary = SystemPath(stem + std::to_string(counter++));
+    if (CopyFileExW(source.c_str(), temporary.c_str(), nullptr, nullptr, nullptr,
+                    COPY_FILE_FAIL_IF_EXISTS))
+      return temporary;
+    if (!IsTakenError(GetLastError())) break;
   }
   return {};
 }
 
-bool IsExistingDirectory(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+// Gives the finished copy at temporary the target's name, replacing an
+// existing target only where allowed; the copy is removed when it cannot be named.
+FileOpStatus NameCopy(const std::wstring& temporary, const std::wstring& target,
+                      bool mayReplace) {
+  if (MoveFileExW(temporary.c_str(), target.c_str(), mayReplace ? MOVEFILE_REPLACE_EXISTING : 0))
+    return FileOpStatus::Done;
+  DWORD error = GetLastError();
+  RemoveWhatever(temporary);
+  return IsTakenError(error) ? FileOpStatus::TargetTaken : FileOpStatus::Failed;
 }
 
-// The interpreter's copy and move put a file into a directory that stands at
-// the target's name and report success, so the file would end up elsewhere
-// than Vorn announced; some interpreters also report a move of a missing
-// file as done. Such commands fail here, as they do on every other platform.
-bool CannotBeCarriedOut(const std::string& command) {
-  for (const FileCommand& reading : ParseFileCommand(command))
-    if (!IsExistingFile(reading.Source) || IsExistingDirectory(reading.Target)) return true;
-  return false;
+bool IsPlainFile(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
 
-int RunCommand(const std::string& command) {
-  if (CannotBeCarriedOut(command)) return 1;
-  std::string interpreter = FindInterpreter();
-  if (interpreter.empty()) return NotStarted;
-  std::string commandLine = ShortPath(interpreter) + " /c " + command;
-  // A copy or move over an existing file would otherwise stop at the
-  // interpreter's overwrite question, which ">nul" hides and which would
-  // read the user's confirmation answers; the interpreter inherits this.
-  SetEnvironmentVariableA("COPYCMD", "/Y");
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(interpreter.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                      nullptr, nullptr, &startup, &process))
-    return NotStarted;
-  CloseHandle(process.hThread);
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD status = 1;
-  GetExitCodeProcess(process.hProcess, &status);
-  CloseHandle(process.hProcess);
-  return int(status);
+FileOpStatus CopyOneFile(const std::string& source, const std::string& target, bool mayReplace) {
+  const std::wstring from = SystemPath(source), to = SystemPath(target);
+  if (!IsPlainFile(from)) return FileOpStatus::Failed;
+  if (std::optional<FileOpStatus> decided = ExistingTargetRule(from, to, mayReplace))
+    return *decided;
+  std::wstring temporary = CopyBeside(from, target);
+  if (temporary.empty()) return FileOpStatus::Failed;
+  return NameCopy(temporary, to, mayReplace);
+}
+
+// MOVEFILE_COPY_ALLOWED is not used: across volumes the system would remove
+// the source of a copy that is not known to be whole.
+FileOpStatus MoveOneFile(const std::string& source, const std::string& target, bool mayReplace) {
+  const std::wstring from = SystemPath(source), to = SystemPath(target);
+  if (!IsPlainFile(from)) return FileOpStatus::Failed;  // never a directory with its tree
+  bool replace = mayReplace;
+  if (std::optional<FileOpStatus> decided = ExistingTargetRule(from, to, mayReplace)) {
+    if (*decided != FileOpStatus::Done) return *decided;
+    replace = true;  // another name of the very file: only the source name goes
+  }
+  if (MoveFileExW(from.c_str(), to.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0))
+    return FileOpStatus::Done;
+  DWORD error = GetLastError();
+  if (IsTakenError(error)) return FileOpStatus::TargetTaken;
+  if (error != ERROR_NOT_SAME_DEVICE) return FileOpStatus::Failed;
+  FileOpStatus copied = CopyOneFile(source, target, mayReplace);
+  if (copied != FileOpStatus::Done) return copied;
+  return RemoveWhatever(from) ? FileOpStatus::Done : FileOpStatus::Failed;
 }
 
 // ---------------------------------------------------------------------------
 // Reading files
 
-// CreateFileA returns INVALID_HANDLE_VALUE, which is -1, on failure; real
+// CreateFileW returns INVALID_HANDLE_VALUE, which is -1, on failure; real
 // handles are small positive numbers.
 InputFile::InputFile(const std::string& path)
-    : Handle(intptr_t(CreateFileA(path.c_str(), GENERIC_READ,
+    : Handle(intptr_t(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
   if (Handle >= 0) StampOf(HANDLE(Handle), Opened);
@@ -392,3 +496,57 @@ char NativeSeparator() { return '\\'; }
 const char* NativeLineEnd() { return "\n"; }
 
 uint32_t ClockSeed() { return uint32_t(time(nullptr)); }
+
+// ---------------------------------------------------------------------------
+// Arguments, console and control files
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i) arguments.push_back(Utf8(wide[i]));
+  LocalFree(wide);
+  return arguments;
+}
+
+namespace {
+
+UINT ConsoleCodePage = 0;  // the console's own, given back at the end
+
+void RestoreConsoleCodePage() { SetConsoleOutputCP(ConsoleCodePage); }
+
+// The code page of the system's locale. The manifest makes GetACP answer
+// UTF-8 where the system knows it, but an older control file was written in
+// this one.
+UINT LegacyCodePage() {
+  DWORD codePage = 0;
+  if (GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                     reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR)) == 0 ||
+      codePage == 0)
+    return CP_ACP;
+  return codePage;
+}
+
+}  // namespace
+
+// Output is UTF-8 bytes; a console shows them as such only in its UTF-8 code
+// page. A file or pipe gets the bytes unchanged.
+void PrepareConsole() {
+  DWORD mode;
+  if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) return;
+  ConsoleCodePage = GetConsoleOutputCP();
+  if (ConsoleCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+    std::atexit(RestoreConsoleCodePage);
+}
+
+std::string ControlLineAsUtf8(const std::string& line) {
+  if (line.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(),
+                                          int(line.size()), nullptr, 0) > 0)
+    return line;
+  return Utf8(Wide(line, LegacyCodePage()));
+}
+
+std::FILE* OpenForReading(const std::string& path) {
+  return _wfopen(SystemPath(path).c_str(), L"rb");
+}

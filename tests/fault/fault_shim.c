@@ -353,6 +353,13 @@ int rename(const char* from, const char* to) {
   return REAL(rename)(from, to);
 }
 
+// A rename that must not replace is a rename all the same.
+int renameat2(int fromDirectory, const char* from, int toDirectory, const char* to,
+              unsigned int flags) {
+  if (Check("rename", from, to) != 0) return -1;
+  return REAL(renameat2)(fromDirectory, from, toDirectory, to, flags);
+}
+
 int linkat(int fromDirectory, const char* from, int toDirectory, const char* to, int flags) {
   if (Check("linkat", from, to) != 0) return -1;
   return REAL(linkat)(fromDirectory, from, toDirectory, to, flags);

@@ -33,8 +33,8 @@ class RecordingList : public FileList {
  public:
   RecordingList() : FileList(4) {}
   std::string Calls;
-  int CopyTo(const std::string& target) override {
-    Calls += "CopyTo " + target + ";";
+  int CopyTo(FileList& target) override {
+    Calls += "CopyTo " + target.MyPath + ";";
     return 0;
   }
   int Delete() override {
@@ -46,7 +46,7 @@ class RecordingList : public FileList {
 class CopyingList : public FileList {
  public:
   CopyingList() : FileList(4) {}
-  int CopyTo(const std::string&) override { return 0; }
+  int CopyTo(FileList&) override { return 0; }
 };
 
 }  // namespace
@@ -125,17 +125,19 @@ TEST(FileListBase, ColumnsAndMarks) {
 
 TEST(FileListBase, MoveToCopiesThenDeletesThroughTheSubclass) {
   RecordingList list;
-  list.MoveTo("target/");
+  FileList target(4);
+  target.MyPath = "target/";
+  list.MoveTo(target);
   EXPECT_EQ(list.Calls, "CopyTo target/;Delete;");
 }
 
 TEST(FileListBaseDeathTest, BaseOperationsRefuse) {
-  FileList list(4);
+  FileList list(4), target(4);
   EXPECT_EXIT(list.Delete(), ::testing::ExitedWithCode(1), "");
-  EXPECT_EXIT(list.CopyTo("t/"), ::testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(list.CopyTo(target), ::testing::ExitedWithCode(1), "");
   EXPECT_EXIT(list.CopyFrom("s/*"), ::testing::ExitedWithCode(1), "");
-  EXPECT_EXIT(list.MoveTo("t/"), ::testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(list.MoveTo(target), ::testing::ExitedWithCode(1), "");
   // With only CopyTo overridden, the move gets as far as the base Delete.
   CopyingList copying;
-  EXPECT_EXIT(copying.MoveTo("t/"), ::testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(copying.MoveTo(target), ::testing::ExitedWithCode(1), "");
 }

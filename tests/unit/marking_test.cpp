@@ -2,7 +2,7 @@
 
 #include "lists/file_list.h"
 #include "lists/file_markers.h"
-#include "run/settings.h"
+#include "lists/handling.h"
 
 namespace {
 
@@ -11,11 +11,11 @@ namespace {
 class Marking : public ::testing::Test {
  protected:
   void SetUp() override {
-    Settings = RunSettings{};
+    Handling = FileHandling{};
     One.MyPath = "one/";
     Two.MyPath = "two/";
   }
-  void TearDown() override { Settings = RunSettings{}; }
+  void TearDown() override { Handling = FileHandling{}; }
 
   static void Add(FileList& list, const char* name, int64_t size, int hour = 10,
                   int minute = 0, int second = 0, int day = 6) {
@@ -122,7 +122,7 @@ TEST_F(Marking, ContentRulesReadNothingWhenCheaperTestsDecide) {
   std::string exactMismatches = Select({"ExactMismatches"});
   // One byte apart passes the Ctrl-Z size gate, but these rules demand
   // exactly equal sizes.
-  Settings.AcceptCtrlZ = true;
+  Handling.AcceptCtrlZ = true;
   std::string exactRules = Select({"ExactMatches", "DateMismatches"});
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(byteRules, " | ");
@@ -130,9 +130,10 @@ TEST_F(Marking, ContentRulesReadNothingWhenCheaperTestsDecide) {
   EXPECT_EQ(exactRules, " | ");
 }
 
-// Two names differing only in letter case both pair with the first equal
-// name of the other list, whose Partner is rewritten to the later of them.
-TEST_F(Marking, DuplicateCaseNamesShareOnePartner) {
+// A name pairs with its very own spelling first, else with the first name
+// of the other list equal but for letter case; only a pair of one spelling
+// is recorded on both sides.
+TEST_F(Marking, ExactNamesPairBeforeCaseVariants) {
   Add(One, "dup.txt", 1);
   Add(One, "x", 1);
   Add(One, "DUP.TXT", 2);
@@ -140,18 +141,14 @@ TEST_F(Marking, DuplicateCaseNamesShareOnePartner) {
   Add(Two, "Dup.Txt", 1);
   Add(Two, "dup.txt", 1);
   EXPECT_EQ(Select({"Only1"}), "x | ");
-  EXPECT_EQ(One.Entries[0].Partner, 1);
-  EXPECT_EQ(One.Entries[2].Partner, 1);
-  EXPECT_EQ(Two.Entries[1].Partner, 2);
-  EXPECT_EQ(Two.Entries[2].Partner, -1);
-  EXPECT_EQ(Select({"Longer1"}), "DUP.TXT | ");
-
-  // The unpaired list 2 entry searches list 1 and takes over its first
-  // equal name, which keeps no record of the earlier pairing.
-  EXPECT_EQ(Select({"Only2"}), " | other");
-  EXPECT_EQ(Two.Entries[2].Partner, 0);
   EXPECT_EQ(One.Entries[0].Partner, 2);
-  EXPECT_EQ(Two.Entries[1].Partner, 2);
+  EXPECT_EQ(One.Entries[2].Partner, 1);
+  EXPECT_EQ(Two.Entries[2].Partner, 0);
+  EXPECT_EQ(Two.Entries[1].Partner, -1);
+  EXPECT_EQ(Select({"Longer1"}), "DUP.TXT | ");
+  EXPECT_EQ(Select({"Only2"}), " | other");
+  EXPECT_EQ(Two.Entries[1].Partner, 0);
+  EXPECT_EQ(One.Entries[0].Partner, 2);
   EXPECT_EQ(Select({"Matches"}), "dup.txt | dup.txt");
 }
 

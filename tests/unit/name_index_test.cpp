@@ -36,8 +36,11 @@ std::vector<FileInf> Entries(std::initializer_list<const char*> names) {
   return entries;
 }
 
-// The reference: the first equal name, searched from index 0 upward.
+// The reference: the name itself, else the first equal name, searched from
+// index 0 upward.
 int LinearFirstMatch(const std::vector<FileInf>& entries, const std::string& name) {
+  for (size_t j = 0; j < entries.size(); ++j)
+    if (entries[j].Name == name) return static_cast<int>(j);
   for (size_t j = 0; j < entries.size(); ++j)
     if (StrEq(entries[j].Name, name)) return static_cast<int>(j);
   return -1;
@@ -45,14 +48,16 @@ int LinearFirstMatch(const std::vector<FileInf>& entries, const std::string& nam
 
 }  // namespace
 
-TEST(NameIndex, FindsTheFirstNameEqualBeyondAsciiCase) {
+TEST(NameIndex, FindsTheSameNameBeforeTheFirstEqualBeyondAsciiCase) {
   std::vector<FileInf> entries = Entries({"b.txt", "A", "a", "\xe4", "@", "B.TXT", "ab"});
   NameIndex index;
   EXPECT_FALSE(index.IsBuilt());
   index.Build(entries);
   EXPECT_TRUE(index.IsBuilt());
-  EXPECT_EQ(index.Find(entries, "a"), 1);
+  EXPECT_EQ(index.Find(entries, "a"), 2);
+  EXPECT_EQ(index.Find(entries, "A"), 1);
   EXPECT_EQ(index.Find(entries, "B.Txt"), 0);
+  EXPECT_EQ(index.Find(entries, "B.TXT"), 5);
   EXPECT_EQ(index.Find(entries, "\xe4"), 3);
   EXPECT_EQ(index.Find(entries, "\xc4"), -1);
   EXPECT_EQ(index.Find(entries, "@"), 4);
@@ -125,7 +130,8 @@ TEST(NameIndex, PairsTwoLargeListsLikeALinearSearch) {
     ASSERT_EQ(entry.Marked, entry.Partner < 0) << i;
     if (entry.Partner >= 0) {
       ASSERT_TRUE(StrEq(entry.Name, two.Entries[entry.Partner].Name)) << i;
-      lastPairedBy[entry.Partner] = static_cast<int>(i);
+      if (entry.Name == two.Entries[entry.Partner].Name)
+        lastPairedBy[entry.Partner] = static_cast<int>(i);
     }
     unpaired += entry.Partner < 0;
     if (caseDuplicated[i] || i % 499 == 0) {
@@ -134,7 +140,8 @@ TEST(NameIndex, PairsTwoLargeListsLikeALinearSearch) {
       duplicates += caseDuplicated[i];
     }
   }
-  // A list 2 entry names the last list 1 entry that paired with it.
+  // A list 2 entry names the last list 1 entry of its very name that paired
+  // with it: one that differs in case may have a closer partner of its own.
   for (size_t j = 0; j < kCount; ++j) {
     ASSERT_EQ(two.Entries[j].Partner, lastPairedBy[j]) << j;
     ASSERT_FALSE(two.Entries[j].Marked) << j;

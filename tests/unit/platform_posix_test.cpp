@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "support/file_command.h"
 #include "platform_fixture.h"
 
 namespace {
@@ -133,6 +132,10 @@ TEST_F(Platform, DirectoryChecksAndChanges) {
   EXPECT_EQ(RemoveDir(At("new")), 0);
 }
 
+constexpr FileOpStatus Done = FileOpStatus::Done;
+constexpr FileOpStatus Failed = FileOpStatus::Failed;
+constexpr FileOpStatus Taken = FileOpStatus::TargetTaken;
+
 TEST_F(Platform, CopyReplacesTheTargetKeepingTimeAndMode) {
   std::string content(3 << 20, 'x');
   content[12345] = '\0';
@@ -143,7 +146,7 @@ TEST_F(Platform, CopyReplacesTheTargetKeepingTimeAndMode) {
   fs::create_directory(At("out"));
   Write("out/src", "old");
 
-  ASSERT_EQ(RunCommand(BuildCopyCommand(At("src"), At("out/src"))), 0);
+  ASSERT_EQ(CopyOneFile(At("src"), At("out/src"), true), Done);
   EXPECT_EQ(Read("out/src"), content);
   struct stat info;
   ASSERT_EQ(stat(At("out/src").c_str(), &info), 0);
@@ -152,70 +155,73 @@ TEST_F(Platform, CopyReplacesTheTargetKeepingTimeAndMode) {
   EXPECT_EQ(info.st_mtim.tv_nsec, 123456789);
   EXPECT_EQ(Entries(), (Names{"out", "src"}));
   EXPECT_EQ(fs::directory_iterator(At("out"))->path().filename(), "src");
+  ASSERT_EQ(CopyOneFile(At("src"), At("new"), false), Done);
+  EXPECT_EQ(Read("new"), content);
 
-  EXPECT_EQ(RunCommand(BuildCopyCommand(At("src"), At("src"))), 0);
+  EXPECT_EQ(CopyOneFile(At("src"), At("src"), true), Done);
   EXPECT_EQ(Read("src"), content);
 }
 
 TEST_F(Platform, CopyAndMoveNeverInterpretNames) {
   fs::create_directory(At("to"));
   fs::create_directory(At("moved"));
-  for (std::string name : {"a b", "q\"t", "\" \"", "$HOME", "a;b", "a&b", "`id`", "n\nl",
-                           "-rf", "x >nul", "*"}) {
+  for (std::string name : {"a b", "q\"t", "\" \"", "q\" \"q", "$HOME", "a;b", "a&b", "`id`",
+                           "n\nl", "-rf", "x >nul", "*", "%OS%", "!x!^"}) {
     Write(name, name);
-    ASSERT_EQ(RunCommand(BuildCopyCommand(At(name), At("to/" + name))), 0) << name;
+    ASSERT_EQ(CopyOneFile(At(name), At("to/" + name), false), Done) << name;
     EXPECT_EQ(Read("to/" + name), name);
-    ASSERT_EQ(RunCommand(BuildMoveCommand(At("to/" + name), At("moved/" + name))), 0);
+    ASSERT_EQ(MoveOneFile(At("to/" + name), At("moved/" + name), false), Done);
     EXPECT_EQ(Read("moved/" + name), name);
   }
-  EXPECT_EQ(Entries().size(), 13u);
+  EXPECT_EQ(Entries().size(), 16u);
   EXPECT_TRUE(fs::is_empty(At("to")));
 }
 
-TEST_F(Platform, FailedCommandsChangeNothing) {
+// Nothing is replaced that the caller did not allow, nor ever a directory,
+// and a failure leaves no trace.
+TEST_F(Platform, FailedOrRefusedOperationsChangeNothing) {
   Write("src", "data");
+  Write("other", "other");
   fs::create_directory(At("dir"));
   fs::create_directory(At("dir/src"));
-  EXPECT_NE(RunCommand(BuildCopyCommand(At("src"), At("missing/src"))), 0);
-  EXPECT_NE(RunCommand(BuildCopyCommand(At("src"), At("dir/src"))), 0);
-  EXPECT_NE(RunCommand(BuildCopyCommand(At("none"), At("dir/none"))), 0);
-  EXPECT_NE(RunCommand(BuildCopyCommand(At("dir"), At("dir2"))), 0);
-  EXPECT_NE(RunCommand(BuildMoveCommand(At("src"), At("missing/src"))), 0);
-  EXPECT_NE(RunCommand(BuildMoveCommand(At("src"), At("dir/src"))), 0);
-  EXPECT_NE(RunCommand(BuildMoveCommand(At("none"), At("dir/none"))), 0);
-  EXPECT_NE(RunCommand("del " + At("src")), 0);
-  EXPECT_NE(RunCommand("copy \"" + At("src") + "\" \"" + At("dir/x") + "\""), 0);
-  EXPECT_EQ(Entries(), (Names{"dir", "src"}));
+  EXPECT_EQ(CopyOneFile(At("src"), At("missing/src"), true), Failed);
+  EXPECT_EQ(CopyOneFile(At("none"), At("dir/none"), true), Failed);
+  EXPECT_EQ(CopyOneFile(At("dir"), At("dir2"), true), Failed);
+  EXPECT_EQ(MoveOneFile(At("src"), At("missing/src"), true), Failed);
+  EXPECT_EQ(MoveOneFile(At("none"), At("dir/none"), true), Failed);
+  EXPECT_EQ(MoveOneFile(At("dir"), At("dir2"), false), Failed);
+  for (bool mayReplace : {false, true}) {
+    EXPECT_EQ(CopyOneFile(At("src"), At("dir/src"), mayReplace), Taken);
+    EXPECT_EQ(MoveOneFile(At("src"), At("dir/src"), mayReplace), Taken);
+  }
+  EXPECT_EQ(CopyOneFile(At("src"), At("other"), false), Taken);
+  EXPECT_EQ(MoveOneFile(At("src"), At("other"), false), Taken);
+  fs::create_symlink("nowhere", At("dangling"));
+  EXPECT_EQ(CopyOneFile(At("src"), At("dangling"), false), Taken);
+  EXPECT_EQ(MoveOneFile(At("src"), At("dangling"), false), Taken);
+  EXPECT_EQ(Entries(), (Names{"dangling", "dir", "other", "src"}));
   EXPECT_EQ(Read("src"), "data");
+  EXPECT_EQ(Read("other"), "other");
   EXPECT_TRUE(fs::is_empty(At("dir/src")));
 }
 
-TEST_F(Platform, AmbiguousCommandLinesAreRefused) {
-  // copy "d/x" "b/x" "c/x" >nul: d/x" "b/x to c/x, or d/x to b/x" "c/x.
-  const fs::path previous = fs::current_path();
-  fs::current_path(Dir);
-  fs::create_directories("d/x\" \"b");
-  fs::create_directory("c");
-  Write("d/x\" \"b/x", "inner");
-  const std::string command = BuildCopyCommand("d/x\" \"b/x", "c/x");
-  EXPECT_EQ(RunCommand(command), 0);
-  EXPECT_EQ(Read("c/x"), "inner");
-  // Once both readings name an existing file and directory, neither is taken.
-  Write("d/x", "outer");
-  fs::create_directories("b/x\" \"c");
-  Write("c/x", "old");
-  EXPECT_NE(RunCommand(command), 0);
-  EXPECT_EQ(Read("c/x"), "old");
-  EXPECT_TRUE(fs::is_empty("b/x\" \"c"));
-  fs::current_path(previous);
-}
-
-TEST_F(Platform, MoveRenamesOverAnExistingTarget) {
+TEST_F(Platform, MoveRenamesOverAnExistingTargetOnlyWhenAllowed) {
   Write("a", "new");
   Write("b", "old");
-  ASSERT_EQ(RunCommand(BuildMoveCommand(At("a"), At("b"))), 0);
+  ASSERT_EQ(MoveOneFile(At("a"), At("b"), true), Done);
   EXPECT_EQ(Entries(), Names{"b"});
   EXPECT_EQ(Read("b"), "new");
+  // A link at the target gives way to the file it leads to, which stays.
+  fs::create_symlink("b", At("link"));
+  ASSERT_EQ(MoveOneFile(At("b"), At("link"), true), Done);
+  EXPECT_EQ(Entries(), Names{"link"});
+  EXPECT_FALSE(fs::is_symlink(At("link")));
+  EXPECT_EQ(Read("link"), "new");
+  // Another name of the very same file: the source name goes, the file stays.
+  fs::create_hard_link(At("link"), At("hard"));
+  ASSERT_EQ(MoveOneFile(At("hard"), At("link"), true), Done);
+  EXPECT_EQ(Entries(), Names{"link"});
+  EXPECT_EQ(Read("link"), "new");
 }
 
 TEST_F(Platform, MoveAcrossFileSystemsCopiesThenDeletes) {
@@ -226,10 +232,21 @@ TEST_F(Platform, MoveAcrossFileSystemsCopiesThenDeletes) {
   }
   std::string target = "/dev/shm/vorn-move-" + std::to_string(getpid());
   Write("a", "across");
-  ASSERT_EQ(RunCommand(BuildMoveCommand(At("a"), target)), 0);
-  EXPECT_TRUE(Entries().empty());
+  Write("b", "stays");
+  ASSERT_EQ(MoveOneFile(At("a"), target, false), Done);
+  EXPECT_EQ(MoveOneFile(At("b"), target, false), Taken);
+  EXPECT_EQ(Entries(), Names{"b"});
   EXPECT_EQ(fs::file_size(target), 6u);
   fs::remove(target);
+}
+
+TEST_F(Platform, LinksAreToldFromDirectories) {
+  fs::create_directory(At("dir"));
+  fs::create_directory_symlink("dir", At("link"));
+  EXPECT_TRUE(IsLink(At("link")));
+  EXPECT_TRUE(IsLink(At("link/")));
+  EXPECT_FALSE(IsLink(At("dir/")));
+  EXPECT_FALSE(IsLink(At("none")));
 }
 
 TEST_F(Platform, InputFileReadsInPieces) {

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <vector>
 
-#include "support/file_command.h"
+#include "support/console.h"
 #include "platform_fixture.h"
 
 namespace {
@@ -60,23 +62,6 @@ class Platform : public PlatformFixture {
     CloseHandle(file);
   }
   fs::path Previous;
-};
-
-// Restores an environment variable when the test ends.
-class SavedVariable {
- public:
-  explicit SavedVariable(const char* name) : Name(name) {
-    char value[32767];
-    DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-    Was = length > 0;
-    if (Was) Value.assign(value, length);
-  }
-  ~SavedVariable() { SetEnvironmentVariableA(Name, Was ? Value.c_str() : nullptr); }
-
- private:
-  const char* Name;
-  bool Was;
-  std::string Value;
 };
 
 TEST_F(Platform, SearchOrdersAndFiltersEntries) {
@@ -192,57 +177,158 @@ TEST_F(Platform, DirectoryChecksAndChanges) {
   EXPECT_EQ(RemoveDir(At("new")), 0);
 }
 
-TEST_F(Platform, CopyAndMoveReplaceTheTargetWithoutAskingAndKeepTheTime) {
-  SavedVariable copyCommand("COPYCMD");
-  SetEnvironmentVariableA("COPYCMD", "/-Y");  // would ask before every replacement
+// A UTF-8 text as a path of the file system, whatever the code page.
+fs::path Native(const std::string& utf8) {
+  return fs::path(reinterpret_cast<const char8_t*>(utf8.c_str()));
+}
+
+TEST_F(Platform, CopiesAppearWholeKeepTimeAndReadOnlyAndReplaceOnlyWhereAllowed) {
   std::string content(3 << 20, 'x');
   content[12345] = '\0';
   Write("src", content);
   SetLocalTime("src", 2001, 2, 3, 4, 5, 6);
+  SetAttributes("src", FILE_ATTRIBUTE_READONLY);
   ASSERT_TRUE(CreateDirectoryA(At("out").c_str(), nullptr));
   Write("out\\src", "old");
 
-  ASSERT_EQ(RunCommand(BuildCopyCommand(At("src"), At("out\\src"))), 0);
-  EXPECT_EQ(Read("out\\src"), content);
-  EXPECT_EQ(Find("out\\src").Date, PackedDate(2001, 2, 3));
-  EXPECT_EQ(Find("out\\src").Time, PackedTime(4, 5, 6));
+  EXPECT_EQ(CopyOneFile(At("src"), At("out\\src"), false), FileOpStatus::TargetTaken);
+  EXPECT_EQ(Read("out\\src"), "old");
+  ASSERT_EQ(CopyOneFile(At("src"), At("out\\src"), true), FileOpStatus::Done);
+  EXPECT_TRUE(Read("out\\src") == content);
+  FindRecord copy = Find("out\\src");
+  EXPECT_EQ(copy.Date, PackedDate(2001, 2, 3));
+  EXPECT_EQ(copy.Time, PackedTime(4, 5, 6));
+  EXPECT_TRUE(copy.Attributes & AttrReadOnly);
+  EXPECT_EQ(List("out\\*", AttrHidden | AttrSystem), Names{"src"});  // no temporary left
 
-  Write("other", "moved");
-  ASSERT_EQ(RunCommand(BuildMoveCommand(At("other"), At("out\\src"))), 0);
-  EXPECT_EQ(Read("out\\src"), "moved");
-  EXPECT_EQ(List("*", 0), (Names{"src"}));
+  Write("other", "other");
+  ASSERT_TRUE(CreateDirectoryA(At("out\\dir").c_str(), nullptr));
+  EXPECT_EQ(CopyOneFile(At("other"), At("out\\dir"), true), FileOpStatus::TargetTaken);
+  EXPECT_EQ(CopyOneFile(At("other"), At("missing\\other"), true), FileOpStatus::Failed);
+  EXPECT_EQ(CopyOneFile(At("none"), At("out\\none"), true), FileOpStatus::Failed);
+  EXPECT_EQ(CopyOneFile(At("out"), At("out2"), true), FileOpStatus::Failed);
+  // A name the file system folds onto another (é and É) is that other's.
+  std::ofstream(fs::path(Dir) / Native("CAF\xC3\x89"), std::ios::binary) << "newest";
+  EXPECT_EQ(CopyOneFile(At("other"), At("caf\xC3\xA9"), false), FileOpStatus::TargetTaken);
+  EXPECT_EQ(MoveOneFile(At("other"), At("caf\xC3\xA9"), false), FileOpStatus::TargetTaken);
+  std::string kept;
+  std::ifstream(fs::path(Dir) / Native("CAF\xC3\x89")) >> kept;
+  EXPECT_EQ(kept, "newest");
+  // Onto itself, under a name that differs in letter case: nothing to write.
+  EXPECT_EQ(CopyOneFile(At("other"), At("OTHER"), false), FileOpStatus::Done);
+  EXPECT_EQ(Read("other"), "other");
 }
 
-TEST_F(Platform, FailedCommandsReportTheInterpretersStatus) {
-  Write("src", "data");
-  EXPECT_NE(RunCommand(BuildCopyCommand(At("src"), At("missing\\src"))), 0);
-  EXPECT_NE(RunCommand(BuildCopyCommand(At("none"), At("none2"))), 0);
-  EXPECT_NE(RunCommand(BuildMoveCommand(At("src"), At("missing\\src"))), 0);
-  EXPECT_EQ(RunCommand("exit 3"), 3);
-  EXPECT_EQ(List("*", AttrDirectory), (Names{".", "..", "src"}));
+TEST_F(Platform, MovesRenameAndReplaceOnlyWhereAllowed) {
+  Write("a", "moved");
+  Write("b", "kept");
+  ASSERT_TRUE(CreateDirectoryA(At("dir").c_str(), nullptr));
+  EXPECT_EQ(MoveOneFile(At("a"), At("b"), false), FileOpStatus::TargetTaken);
+  EXPECT_EQ(MoveOneFile(At("a"), At("dir"), true), FileOpStatus::TargetTaken);
+  EXPECT_EQ(MoveOneFile(At("a"), At("missing\\a"), true), FileOpStatus::Failed);
+  EXPECT_EQ(MoveOneFile(At("dir"), At("dir2"), true), FileOpStatus::Failed);
+  EXPECT_EQ(Read("b"), "kept");
+  ASSERT_EQ(MoveOneFile(At("a"), At("b"), true), FileOpStatus::Done);
+  EXPECT_EQ(Read("b"), "moved");
+  ASSERT_EQ(MoveOneFile(At("b"), At("dir\\c"), false), FileOpStatus::Done);
+  EXPECT_EQ(List("*", AttrDirectory), (Names{".", "..", "dir"}));
+  EXPECT_EQ(Read("dir\\c"), "moved");
 }
 
-TEST_F(Platform, InterpreterIsComspecElseCmdFromTheCurrentDirectoryOrThePath) {
-  SavedVariable comspec("COMSPEC");
-  SavedVariable path("PATH");
-  char system[MAX_PATH];
-  ASSERT_NE(GetSystemDirectoryA(system, MAX_PATH), 0u);
+// Names are carried as UTF-8 and reach the system unchanged: none is mapped
+// onto a look-alike, and marks an interpreter would expand are just bytes.
+TEST_F(Platform, NamesOutsideTheCodePageAreFoundAndHandledByTheirOwnNames) {
+  const Names names = {"Alpha.txt", "r%OS%s.txt", "x!y!^z.txt", "\xC4\x80lpha.txt",
+                       "\xD0\x96.txt", "\xE4\xB8\xAD\xE6\x96\x87.txt",
+                       "\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xF0\x9F\x98\x80.txt"};
+  for (const std::string& name : names)
+    std::ofstream(fs::path(Dir) / Native(name), std::ios::binary) << name;
+  Names found = List("*", 0);
+  EXPECT_EQ(found.size(), names.size());
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_NE(std::find(found.begin(), found.end(), name), found.end());
+    InputFile file(At(name));
+    char buffer[64];
+    ASSERT_TRUE(file.IsOpen());
+    EXPECT_EQ(std::string(buffer, size_t(file.ReadBytes(buffer, sizeof buffer))), name);
+    ASSERT_EQ(CopyOneFile(At(name), At("copy of " + name), false), FileOpStatus::Done);
+    ASSERT_EQ(MoveOneFile(At("copy of " + name), At("moved " + name), false), FileOpStatus::Done);
+    ASSERT_EQ(MakeDir(At(name + ".d")), 0);
+    EXPECT_TRUE(OpenListing(At(name + ".d")));
+    EXPECT_EQ(RemoveDir(At(name + ".d")), 0);
+    EXPECT_EQ(RemoveFile(At("moved " + name)), 0);
+  }
+  EXPECT_EQ(List("*", 0).size(), names.size());
+}
 
-  SetEnvironmentVariableA("COMSPEC", At("missing.exe").c_str());
-  EXPECT_EQ(RunCommand("exit 0"), -1);
+// A name that is no text (a lone surrogate) cannot be carried; it is
+// reported and the rest of the directory is read.
+TEST_F(Platform, NameWithoutUtf8FormIsReportedAndLeftOut) {
+  Write("good", "");
+  HANDLE file = CreateFileW((Native(Dir).wstring() + L"bad\xD800.txt").c_str(), GENERIC_WRITE, 0,
+                            nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) GTEST_SKIP() << "the file system refuses such a name";
+  CloseHandle(file);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(List("*", 0), Names{"good"});
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "WARNING: Could not read name in " + Dir + "\n");
+  EXPECT_TRUE(AnythingUnreadable());
+}
 
-  SetEnvironmentVariableA("COMSPEC", nullptr);
-  SetEnvironmentVariableA("PATH", (Dir + "nowhere;\"" + system + "\";").c_str());
-  EXPECT_EQ(RunCommand("exit 4"), 4);
-  SetEnvironmentVariableA("PATH", Dir.c_str());
-  EXPECT_EQ(RunCommand("exit 4"), -1);
+// Deeper than the classic limit of 260 characters, every operation works
+// as near the root.
+TEST_F(Platform, PathsPastTheClassicLimitWorkLikeShortOnes) {
+  std::string deep = Dir;
+  const std::string level(90, 'd');
+  for (int i = 0; i < 4; ++i) {
+    deep += level + "\\";
+    ASSERT_EQ(MakeDir(deep), 0) << deep.size();
+  }
+  ASSERT_GT(deep.size(), 360u);
+  std::ofstream(fs::path(L"\\\\?\\" + Native(deep).wstring() + L"f"), std::ios::binary) << "deep";
+  EXPECT_TRUE(OpenListing(deep));
+  std::vector<std::string> subdirectories;
+  EXPECT_TRUE(ListSubdirectories(Dir + level + "\\" + level, subdirectories));
+  EXPECT_EQ(subdirectories, (Names{level}));
+  FindRecord record;
+  ASSERT_EQ(SearchStart(deep + "*", 0, record), 0);
+  EXPECT_EQ(record.Name, "f");
+  EXPECT_EQ(record.Size, 4u);
+  SearchClose(record);
+  EXPECT_TRUE(InputFile(deep + "f").IsOpen());
+  DirIdentity identity;
+  EXPECT_TRUE(IdentifyDir(deep, identity));
+  EXPECT_EQ(CopyOneFile(deep + "f", deep + "g", false), FileOpStatus::Done);
+  EXPECT_EQ(MoveOneFile(deep + "g", deep + "h", false), FileOpStatus::Done);
+  EXPECT_TRUE(IsSameFile(deep + "h", deep + ".\\h"));
+  std::FILE* stream = OpenForReading(deep + "h");
+  ASSERT_NE(stream, nullptr);
+  std::fclose(stream);
+  EXPECT_EQ(RemoveFile(deep + "h"), 0);
+  EXPECT_EQ(RemoveFile(deep + "f"), 0);
+  for (; deep.size() > Dir.size(); deep.resize(deep.size() - level.size() - 1))
+    EXPECT_EQ(RemoveDir(deep), 0);
+}
 
-  // A CMD.EXE in the current directory comes before the PATH; this one
-  // cannot be started.
-  SetEnvironmentVariableA("PATH", system);
-  Write("CMD.EXE", "not a program");
-  fs::current_path(Dir);
-  EXPECT_EQ(RunCommand("exit 0"), -1);
+TEST_F(Platform, ControlLinesInTheLegacyCodePageBecomeUtf8) {
+  EXPECT_EQ(ControlLineAsUtf8("caf\xC3\xA9\tb"), "caf\xC3\xA9\tb");
+  EXPECT_EQ(ControlLineAsUtf8(""), "");
+  DWORD codePage = 0;
+  GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                 reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR));
+  if (codePage != 1252) GTEST_SKIP() << "the system's code page is " << codePage;
+  EXPECT_EQ(ControlLineAsUtf8("caf\xE9\tb"), "caf\xC3\xA9\tb");
+}
+
+TEST_F(Platform, PlainFilesAndDirectoriesAreNoLinks) {
+  Write("f", "");
+  ASSERT_TRUE(CreateDirectoryA(At("d").c_str(), nullptr));
+  EXPECT_FALSE(IsLink(At("f")));
+  EXPECT_FALSE(IsLink(At("d\\")));
+  EXPECT_FALSE(IsLink(At("missing")));
+  EXPECT_FALSE(Find("f").MayBeShared);
 }
 
 TEST_F(Platform, InputFileReadsInPieces) { ExpectInputFileReadsInPieces(); }

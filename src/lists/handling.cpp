@@ -1,0 +1,3 @@
+#include "lists/handling.h"
+
+FileHandling Handling;
