@@ -248,11 +248,13 @@ class Runner:
             if word == "$":
                 args = words(rest)[1:]
                 want, stdin, status, faults, paths, kill_ms = "", b"", 0, [], [], 0
-                while i < len(lines) and lines[i].split(" ")[0] in (">", ">ls", ">abort", ">usage", "<", "?", "fault", "kill"):
+                while i < len(lines) and lines[i].split(" ")[0] in (">", ">=", ">ls", ">abort", ">usage", "<", "?", "fault", "kill"):
                     w, _, r = lines[i].partition(" ")
                     i += 1
                     if w == ">":
                         want += expected_line(r)
+                    elif w == ">=":  # a line made like a file's contents
+                        want += contents(tokens(r))[0].decode("latin-1") + "\n"
                     elif w == ">ls":
                         where, *names = words(r)
                         want += listing(where, names)
