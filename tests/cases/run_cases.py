@@ -9,7 +9,7 @@ fixed time zone, must print exactly what the case says, nothing on standard
 error, and end with the status given (0 unless said); the checks that follow
 look at the disk. Prints one line per case and a closing tally.
 """
-import calendar, json, os, re, shlex, signal, stat, subprocess, sys, tempfile, time
+import calendar, difflib, json, os, re, shlex, signal, stat, subprocess, sys, tempfile, threading, time
 from pathlib import Path
 
 TIMES = {"old": "2020-02-02 02:02:02", "mid": "2022-02-02 02:02:02", "new": "2024-04-04 04:04:04"}
@@ -85,6 +85,29 @@ def expected_line(text):
     return unescape(text) + ("" if text.endswith("\\c") else "\n")
 
 
+DEEP = "n" * 100
+
+
+def deep_lines(kind, top, count):
+    """What a chain made by 'deep' gives: its levels listed, made, or one unread."""
+    path = lambda level: top + "/" + "".join(DEEP + "/" for _ in range(level))
+    if kind == "listed":
+        return "".join(listing(path(l) + "*.*", [f"f{l}"]) for l in range(int(count)))
+    if kind == "made":
+        return "".join(f"Creating target directory {path(l)[:-1]}\nTrying to create directory {path(l)[:-1]}\n"
+                       for l in range(1, int(count) + 1))
+    return f"WARNING: Could not read directory {path(int(count))}\n"
+
+
+# Every byte value but '/' and NUL, alone, first and inside, and the shapes
+# that trip up shells, command lines and masks; no two equal but for case.
+HOSTILE_NAMES = list(dict.fromkeys([n for v in range(1, 256) if v != 0x2f for n in
+                 ([b"%02x-" % v + bytes([v])] + ([] if chr(v) in ".abcdefghijklmnopqrstuvwxyz" else
+                  [bytes([v]) + b"-%02x" % v, bytes([v])]))] + [n.encode("latin-1") for n in (
+    "-r", "--help", "-", " lead", "trail ", "  ", '"quoted"', "it's", 'x" "y', 'x" >nul', ">nul", "@at",
+    ";semi;", "back\\slash\\", "C:", "D:x", "tab\there", "new\nline", "cr\r", "%PATH%", "$HOME", "`id`",
+    "$(id)", "*.*", "*.", "?", "[a-z]", "{a,b}", "~", "\x1b[31mred", "\xff\xfe", "caf\xc3\xa9", "x..", "x.")]))
+
 ABORT = "Program halted by RunAbort, with following error message:\n  {}\n"
 USAGE = Path(__file__).with_name("usage.text").read_text()
 
@@ -117,7 +140,7 @@ class Runner:
     def make(self, word, raw, case):
         args = [unquote(t) for t in raw]
         p = self.path(args[0]) if args else None
-        if p and word not in ("rm",):
+        if p and word not in ("rm", "deep", "many", "allbytes"):
             os.makedirs(os.path.dirname(p) if word != "dir" else p, exist_ok=True)
         if word == "dir":
             return
@@ -143,6 +166,28 @@ class Runner:
             import socket
             case.socket = socket.socket(socket.AF_UNIX)
             case.socket.bind(p)  # stays bound while the case runs
+        elif word == "device":
+            os.mknod(p, 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+        elif word == "deep":  # LEVELS of 100-byte names below DIR, a file fN at each, past PATH_MAX
+            fd = os.open(p, os.O_RDONLY)
+            for level in range(int(args[1]) + 1):
+                with open(f"f{level}", "w", opener=lambda n, f: os.open(n, f, 0o644, dir_fd=fd)) as out:
+                    out.write(f"f{level}")
+                if level < int(args[1]):
+                    os.mkdir(DEEP, dir_fd=fd)
+                    fd, old = os.open(DEEP, os.O_RDONLY, dir_fd=fd), fd
+                    os.close(old)
+            os.close(fd)
+        elif word == "many":  # COUNT empty files n000000... in DIR
+            for i in range(int(args[1])):
+                os.close(os.open(p + b"/n%06d" % i, os.O_CREAT | os.O_WRONLY, 0o644))
+        elif word == "allbytes":  # a file and a directory for every name of HOSTILE_NAMES
+            for name in HOSTILE_NAMES:
+                q = p + b"/" + name
+                open(q, "wb").write(name + b"\n")
+                os.makedirs(p + b"/dirs/" + name)
+                open(p + b"/dirs/" + name + b"/f", "wb").write(b"in " + name)
+                os.utime(q, (epoch(TIMES["old"]),) * 2)
         elif word == "mode":
             os.chmod(p, int(args[1], 8))
         elif word == "time":
@@ -183,6 +228,8 @@ class Runner:
         case.runs += 1
         status = child.returncode if child.returncode >= 0 else 128 - child.returncode
         if faults:
+            if not os.path.exists(log):
+                raise Failure(f"strace did not run: {err.decode()}")
             traced = Path(log).read_text(errors="replace")
             os.unlink(log)
             struck = re.findall(r"^\d+ +(\w+)\(.*\(INJECTED\)$", traced, re.M)
@@ -221,6 +268,16 @@ class Runner:
             want = args[1:]
             if self.tree(args[0]) != sorted(want):
                 raise Failure(f"tree {args[0]}: {self.tree(args[0])} is not {want}")
+        elif word == "mirror":  # the same names, contents and times below both
+            for top, _, names in os.walk(self.path(args[0])):
+                for name in names:
+                    a = os.path.join(top, name)
+                    b = self.path(args[1]) + a[len(self.path(args[0])):]
+                    if open(a, "rb").read() != open(b, "rb").read() or \
+                            os.stat(a).st_mtime != os.stat(b).st_mtime:
+                        raise Failure(f"{b} is no copy of {a}")
+            if self.tree(args[0]) != self.tree(args[1]):
+                raise Failure(f"{args[0]} and {args[1]} hold different names")
         elif word == "perm":
             if (got := stat.S_IMODE(os.stat(self.path(args[0])).st_mode)) != int(args[1], 8):
                 raise Failure(f"{args[0]} has the mode {got:o}")
@@ -247,14 +304,16 @@ class Runner:
             i += 1
             if word == "$":
                 args = words(rest)[1:]
-                want, stdin, status, faults, paths, kill_ms = "", b"", 0, [], [], 0
-                while i < len(lines) and lines[i].split(" ")[0] in (">", ">=", ">ls", ">abort", ">usage", "<", "?", "fault", "kill"):
+                want, stdin, status, faults, paths, kill_ms, later = "", b"", 0, [], [], 0, []
+                while i < len(lines) and lines[i].split(" ")[0] in (">", ">=", ">deep", ">ls", ">abort", ">usage", "<", "?", "fault", "kill", "meanwhile"):
                     w, _, r = lines[i].partition(" ")
                     i += 1
                     if w == ">":
                         want += expected_line(r)
                     elif w == ">=":  # a line made like a file's contents
                         want += contents(tokens(r))[0].decode("latin-1") + "\n"
+                    elif w == ">deep":
+                        want += deep_lines(*words(r))
                     elif w == ">ls":
                         where, *names = words(r)
                         want += listing(where, names)
@@ -270,14 +329,22 @@ class Runner:
                         spec, *where = r.split(" ")
                         faults.append(spec)
                         paths += where
+                    elif w == "meanwhile":  # MS WORD ARGS: changes the tree while the run goes on
+                        ms, _, change = r.partition(" ")
+                        later.append((int(ms), change))
                     elif w == "kill":
                         kill_ms, status = int(r), 128 + 9
+                timers = [threading.Timer(ms / 1000, self.make, (c.split(" ")[0], tokens(c.partition(" ")[2]), case))
+                          for ms, c in later]
+                for timer in timers:
+                    timer.start()
                 out, err, got = self.run(case, args, stdin, faults, paths, kill_ms)
+                for timer in timers:
+                    timer.join()
                 problems = [f"standard error: {err!r}"] if err else []
                 if got != status:
                     problems.append(f"status {got}, not {status}")
                 if out != want:
-                    import difflib
                     problems.append("output differs:\n" + "".join(difflib.unified_diff(
                         want.splitlines(True), out.splitlines(True), "expected", "printed")))
                 if problems:
@@ -289,7 +356,7 @@ class Runner:
                 if got_t not in (old, whole) or (got_s != whole and (verb == "copy" or got_s is not None)) \
                         or whole not in (got_s, got_t):
                     raise Failure(f"after the kill {source} or {target} is partial or lost")
-            elif word in ("after", "gone", "same", "tree", "leftovers", "perm"):
+            elif word in ("after", "gone", "same", "tree", "leftovers", "perm", "mirror"):
                 self.check(word, tokens(rest))
             elif word == "remember":
                 for rel in words(rest):
@@ -335,6 +402,7 @@ def main():
                     passed = True
                     print(f"ok    {name}")
                 except (Failure, OSError, ValueError) as problem:
+                    import traceback; traceback.print_exc()
                     passed = False
                     print(f"FAIL  {name}\n{problem}")
                 tally["passed" if passed else "failed"] += 1
