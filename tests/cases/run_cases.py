@@ -348,7 +348,7 @@ class Runner:
                     problems.append("output differs:\n" + "".join(difflib.unified_diff(
                         want.splitlines(True), out.splitlines(True), "expected", "printed")))
                 if problems:
-                    raise Failure(f"$ {rest}\n" + "\n".join(problems))
+                    raise Failure(f"$ {rest} {faults or ''}\n" + "\n".join(problems))
             elif word == "safe":  # copy|move SOURCE TARGET: nothing lost, nothing partial
                 verb, source, target = words(rest)
                 whole, old = fingerprints[source], fingerprints.get(target)
