@@ -9,7 +9,7 @@ fixed time zone, must print exactly what the case says, nothing on standard
 error, and end with the status given (0 unless said); the checks that follow
 look at the disk. Prints one line per case and a closing tally.
 """
-import calendar, difflib, json, os, re, shlex, signal, stat, subprocess, sys, tempfile, threading, time
+import calendar, difflib, glob, json, os, re, shlex, signal, stat, subprocess, sys, tempfile, threading, time
 from pathlib import Path
 
 TIMES = {"old": "2020-02-02 02:02:02", "mid": "2022-02-02 02:02:02", "new": "2024-04-04 04:04:04"}
@@ -127,6 +127,7 @@ class Runner:
     def __init__(self, vorn, root):
         self.vorn, self.root = vorn, root
         self.wine = vorn.endswith(".exe")
+        self.elsewhere = []  # directories made outside root, removed with it
 
     def path(self, rel):
         """Names are bytes: the case files' bytes are the names' bytes."""
@@ -178,23 +179,25 @@ class Runner:
                     fd, old = os.open(DEEP, os.O_RDONLY, dir_fd=fd), fd
                     os.close(old)
             os.close(fd)
-        elif word == "many":  # COUNT empty files n000000... in DIR
+        elif word == "many":  # COUNT empty files n000000... in DIR, made in memory where there is some
+            fast = tempfile.mkdtemp(prefix="vorn-many-", dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
+            self.elsewhere.append(fast)
+            os.symlink(fast, p)
             for i in range(int(args[1])):
-                os.close(os.open(p + b"/n%06d" % i, os.O_CREAT | os.O_WRONLY, 0o644))
-        elif word == "allbytes":  # a file and a directory for every name of HOSTILE_NAMES
-            for name in HOSTILE_NAMES:
-                q = p + b"/" + name
-                open(q, "wb").write(name + b"\n")
+                os.close(os.open(b"%s/n%06d" % (fast.encode(), i), os.O_CREAT | os.O_WRONLY, 0o644))
+        elif word == "allbytes":  # a file and a directory holding one for each of HOSTILE_NAMES
+            for name in HOSTILE_NAMES:  # (with "dirs": the directories alone)
                 os.makedirs(p + b"/dirs/" + name)
-                open(p + b"/dirs/" + name + b"/f", "wb").write(b"in " + name)
-                os.utime(q, (epoch(TIMES["old"]),) * 2)
+                for q in [] if args[1:] else [p + b"/" + name, p + b"/dirs/" + name + b"/f"]:
+                    open(q, "wb").write(q)
+                    os.utime(q, (epoch(TIMES["old"]),) * 2)
         elif word == "mode":
             os.chmod(p, int(args[1], 8))
         elif word == "time":
             os.utime(p, (epoch(TIMES.get(" ".join(args[1:]), " ".join(args[1:]))),) * 2)
         elif word == "rm":
-            for rel in args:
-                subprocess.run([b"rm", b"-rf", self.path(rel)], check=True)
+            for rel in args:  # a pattern may name what the runs left
+                subprocess.run([b"rm", b"-rf"] + glob.glob(self.path(rel)), check=True)
         elif word == "mv":
             os.rename(p, self.path(args[1]))
         elif word == "clear":
@@ -232,7 +235,7 @@ class Runner:
                 raise Failure(f"strace did not run: {err.decode()}")
             traced = Path(log).read_text(errors="replace")
             os.unlink(log)
-            struck = re.findall(r"^\d+ +(\w+)\(.*\(INJECTED\)$", traced, re.M)
+            struck = re.findall(r"^\d+ +(\w+)\(.*\((?:INJECTED|DELAYED)\)$", traced, re.M)
             killed = len(re.findall(r"killed by SIGKILL", traced))
             if not struck and not killed:
                 raise Failure(f"no fault struck: {faults}")
@@ -402,7 +405,6 @@ def main():
                     passed = True
                     print(f"ok    {name}")
                 except (Failure, OSError, ValueError) as problem:
-                    import traceback; traceback.print_exc()
                     passed = False
                     print(f"FAIL  {name}\n{problem}")
                 tally["passed" if passed else "failed"] += 1
@@ -410,6 +412,7 @@ def main():
                                 "runs": case.runs, "faults": case.faults, "kills": case.kills,
                                 "struck": sorted(case.struck)})
             subprocess.run(["chmod", "-R", "u+rwx", root], check=False)
+            subprocess.run(["rm", "-rf"] + runner.elsewhere, check=False)
     if report:
         Path(sys.argv[report + 1]).write_text(json.dumps(results))
     print("{passed} passed, {failed} failed, {skipped} skipped".format(**tally))
