@@ -30,12 +30,6 @@ std::string RandomCase(std::string name, Lcg& random) {
   return name;
 }
 
-std::vector<FileInf> Entries(std::initializer_list<const char*> names) {
-  std::vector<FileInf> entries;
-  for (const char* name : names) entries.push_back(FileInf{.Name = name});
-  return entries;
-}
-
 // The reference: the first equal name, searched from index 0 upward.
 int LinearFirstMatch(const std::vector<FileInf>& entries, const std::string& name) {
   for (size_t j = 0; j < entries.size(); ++j)
@@ -44,23 +38,6 @@ int LinearFirstMatch(const std::vector<FileInf>& entries, const std::string& nam
 }
 
 }  // namespace
-
-TEST(NameIndex, FindsTheFirstNameEqualBeyondAsciiCase) {
-  std::vector<FileInf> entries = Entries({"b.txt", "A", "a", "\xe4", "@", "B.TXT", "ab"});
-  NameIndex index;
-  EXPECT_FALSE(index.IsBuilt());
-  index.Build(entries);
-  EXPECT_TRUE(index.IsBuilt());
-  EXPECT_EQ(index.Find(entries, "a"), 1);
-  EXPECT_EQ(index.Find(entries, "B.Txt"), 0);
-  EXPECT_EQ(index.Find(entries, "\xe4"), 3);
-  EXPECT_EQ(index.Find(entries, "\xc4"), -1);
-  EXPECT_EQ(index.Find(entries, "@"), 4);
-  EXPECT_EQ(index.Find(entries, "`"), -1);
-  EXPECT_EQ(index.Find(entries, "AB"), 6);
-  EXPECT_EQ(index.Find(entries, "abc"), -1);
-  EXPECT_EQ(index.Find(entries, ""), -1);
-}
 
 // Short names over a small alphabet, some behind a long shared prefix: many
 // case variants and a crowded table.
