@@ -121,6 +121,7 @@ def expected(word, rest):
         verb = "Copying" if word == ">copy" else "Moving"
         return "".join(f"{verb} {args[0]}{n} to {args[1]}{n}\n" for n in args[2:])
     simple = {">del": "Deleting {}\n", ">rmdir": "Deleting directory {}\n",
+              ">copyfail": "ERROR: Unable to copy file {}\n\a",
               ">mkdir": "Creating target directory {0}\nTrying to create directory {0}\n"}
     if word in simple:
         return "".join(simple[word].format(p) for p in args)
@@ -324,7 +325,7 @@ class Runner:
             if word != "$":
                 (self.check if word in CHECKS else self.make)(word, rest)
                 continue
-            want, stdin, status, faults, paths, kill_ms, later = "", b"", None, [], [], 0, []
+            want, stdin, status, choices, kill_ms, later = "", b"", None, [[]], 0, []
             while i < len(lines) and (lines[i].split(" ")[0] in RUN_WORDS or lines[i][:1] == ">"):
                 w, _, r = lines[i].partition(" ")
                 i += 1
@@ -335,25 +336,32 @@ class Runner:
                     stdin += words(r)[0].encode("latin-1")
                 elif w == "?":
                     status = int(r)
-                elif w == "fault":
-                    faults += [x for x in r.split() if ":" in x]
-                    paths += [x for x in r.split() if ":" not in x]
+                elif w == "fault":  # alternatives split by " | ": the run is made under each
+                    choices = [c + a.split() for c in choices for a in r.split(" | ")]
                 elif w == "kill":
                     kill_ms, status = int(r), 128 + signal.SIGKILL
                 elif w == "meanwhile":  # MS WORD ARGS: changes the tree while the run goes on
                     ms, change = r.split(" ", 1)
                     later.append(threading.Timer(int(ms) / 1000, self.make, change.split(" ", 1)))
-            for timer in later:
-                timer.start()
-            out, err, got = self.run(case, words(rest)[1:], stdin, faults, paths, kill_ms)
-            for timer in later:
-                timer.join()
-            problems = [f"standard error: {err!r}"] * bool(err) + [f"status {got}"] * (got != (status or 0))
-            if out != want:
-                problems.append("".join(difflib.unified_diff(want.splitlines(True), out.splitlines(True),
-                                                             "expected", "printed")))
-            if problems:
-                raise Failure(f"$ {rest} {faults or ''}\n" + "\n".join(problems))
+            checks = []  # the checks right after a run follow each of its choices
+            while i < len(lines) and lines[i].split(" ")[0] in CHECKS:
+                checks.append(lines[i].partition(" ")[::2])
+                i += 1
+            for choice in choices:
+                faults, paths = [x for x in choice if ":" in x], [x for x in choice if ":" not in x]
+                for timer in later:
+                    timer.start()
+                out, err, got = self.run(case, words(rest)[1:], stdin, faults, paths, kill_ms)
+                for timer in later:
+                    timer.join()
+                problems = [f"standard error: {err!r}"] * bool(err) + [f"status {got}"] * (got != (status or 0))
+                if out != want:
+                    problems.append("".join(difflib.unified_diff(want.splitlines(True), out.splitlines(True),
+                                                                 "expected", "printed")))
+                if problems:
+                    raise Failure(f"$ {rest} {choice}\n" + "\n".join(problems))
+                for word, args in checks:
+                    self.check(word, args)
 
 
 CHECKS = {"after", "tree", "gone", "same", "perm", "leftovers", "mirror", "safe"}
