@@ -126,7 +126,7 @@ def expected(word, rest):
     if word in simple:
         return "".join(simple[word].format(p) for p in args)
     return {">=": lambda: contents(rest).decode("latin-1") + "\n",
-            ">ls": lambda: listing(args[0], args[1:]),
+            ">ls": lambda: "".join(listing(g[0], g[1:]) for g in map(words, rest.split(" | "))),
             ">abort": lambda: f"Program halted by RunAbort, with following error message:\n  {unescape(rest)}\n",
             ">usage": lambda: (HERE / "usage.text").read_text(),
             ">deep": lambda: deep_lines(*args)}[word]()
