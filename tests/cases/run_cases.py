@@ -179,15 +179,19 @@ class Runner:
                         subprocess.run(["rm", "-rf", name], cwd=self.root, check=True)
                 else:
                     self.put(rel, data, when)
-        elif word in ("link", "hardlink"):
-            (os.symlink if word == "link" else os.link)(args[1].encode("latin-1") if word == "link"
-                                                         else self.path(args[1]), p)
-        elif word in ("fifo", "socket", "device"):
-            if word == "socket":
-                self.sockets.append(socket.socket(socket.AF_UNIX))
-                self.sockets[-1].bind(p)
-            else:
-                os.mknod(p, 0o666 | (stat.S_IFIFO if word == "fifo" else stat.S_IFCHR), os.makedev(1, 3))
+        elif word in ("link", "hardlink"):  # PATH TARGET pairs
+            for rel, target in zip(args[::2], args[1::2]):
+                if word == "link":
+                    os.symlink(target.encode("latin-1"), self.path(rel))
+                else:
+                    os.link(self.path(target), self.path(rel))
+        elif word == "socket":
+            self.sockets.append(socket.socket(socket.AF_UNIX))
+            self.sockets[-1].bind(p)
+        elif word in ("fifo", "device"):
+            for rel in args:
+                os.mknod(self.path(rel), 0o666 | (stat.S_IFIFO if word == "fifo" else stat.S_IFCHR),
+                         os.makedev(1, 3))
         elif word == "mode":
             os.chmod(p, int(args[1], 8))
         elif word == "time":
