@@ -261,9 +261,9 @@ class Runner:
         if faults:
             traced = Path(log).read_text(errors="replace") if os.path.exists(log) else ""
             Path(log).unlink(missing_ok=True)
-            struck = re.findall(r"^\d+ +(\w+)\(.*\((?:INJECTED|DELAYED)\)$", traced, re.M)
-            killed = traced.count("killed by SIGKILL")
-            if not struck and not killed:
+            struck = re.findall(r"^\d+ +(\w+)\(.*\(INJECTED\)$", traced, re.M)
+            killed = 0 if kill_ms else traced.count("killed by SIGKILL")
+            if not struck and not killed and "(DELAYED)" not in traced:
                 raise Failure(f"no fault struck: {faults} {err.decode(errors='replace')}")
             case.faults, case.kills = case.faults + len(struck) + killed, case.kills + killed
             case.struck.update(struck)
