@@ -48,6 +48,7 @@ POSIX_TITLES = {
     "thousands of characters": "paths beyond 260 characters",
     "names of 255 bytes": "paths beyond 260 characters",
     "*. fits": "Wine's search matches '*.' like '*', not names without a dot",
+    "written with a dot": "Windows makes new/. in one step, dropping the closing '.'",
 }
 
 
