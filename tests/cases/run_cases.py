@@ -195,8 +195,9 @@ class Runner:
                          os.makedev(1, 3))
         elif word == "mode":
             os.chmod(p, int(args[1], 8))
-        elif word == "time":
-            os.utime(p, (epoch(TIMES.get(args[1], args[1])),) * 2)
+        elif word == "time":  # PATH TIME pairs
+            for rel, when in zip(args[::2], args[1::2]):
+                os.utime(self.path(rel), (epoch(TIMES.get(when, when)),) * 2)
         elif word == "rm":
             for rel in args:  # a pattern may name what the runs left
                 subprocess.run([b"rm", b"-rf"] + glob.glob(self.path(rel)), check=True)
@@ -330,6 +331,12 @@ class Runner:
             if word != "$":
                 (self.check if word in CHECKS else self.make)(word, rest)
                 continue
+            # One expected line may follow the command on its line.
+            split = next((m.start() for m in re.finditer(rf"{QUOTED}|\S+", rest) if m[0][0] == ">"), None)
+            if split is not None:
+                rest, lines = rest[:split].rstrip(), lines[:i] + [rest[split:]] + lines[i:]
+            if m := re.search(r" \? (\d+)$", rest):  # and its status
+                rest, lines = rest[:m.start()], lines[:i] + [f"? {m[1]}"] + lines[i:]
             want, stdin, status, choices, kill_ms, later = "", b"", None, [[]], 0, []
             while i < len(lines) and (lines[i].split(" ")[0] in RUN_WORDS or lines[i][:1] == ">"):
                 w, _, r = lines[i].partition(" ")
