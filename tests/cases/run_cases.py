@@ -1,29 +1,29 @@
 #!/usr/bin/env python3
 """Runs end-to-end case files against the real program.
 
-  run_cases.py VORN FILE... [--report JSON]    VORN may be vorn.exe: run under Wine
+  run_cases.py VORN FILE... [--report JSON]     (VORN may be vorn.exe: run under Wine)
 
-The cases of a file share one fresh directory, in order. Every run has TZ=UTC,
-must print exactly what the case says, nothing on standard error, and end with
-its status (0 unless said); then come the checks of the disk. A case is:
+A file's cases share one fresh directory, in order. Every run has TZ=UTC and
+must print exactly what is expected, nothing on standard error, and end with
+its status (0 unless given); the checks that follow it look at the disk.
 
   ## title
   + clear a/x=text@old "a/y z"="two words"@2024-03-05T10:00:02 a/big=3M*"ab""c" b/
-      (clear: start from nothing; PATH=CONTENT[@TIME]: a file; PATH/: a directory)
-  link|hardlink|fifo|socket|device PATH [TARGET]   mode|time PATH VALUE   rm|mv PATH...
+  link|hardlink PATH TARGET...   fifo|device PATH...   socket|mode|time|rm ...
   sparse PATH SIZE   deep DIR LEVELS   many DIR COUNT   allbytes DIR [dirs]
-  $ vorn ARGS            ({root} is the case directory)
-  < "input"   ? STATUS   fault CALL:ACTION... [PATH...]   kill MS   meanwhile MS CHANGE
-  > line (\\a, \\t, \\xHH; a closing | marks trailing blanks, \\c no line end)
-  >= CONTENT   >ls DIR NAMES   >copy|>move FROM/ TO/ NAMES   >del|>rmdir|>mkdir PATHS
-  >abort MESSAGE (status 1)   >usage   >deep listed|made|unread DIR N
+  $ vorn ARGS [? STATUS] [one expected line]     ({root}: the case directory)
+  < "input"   ? STATUS   kill MS   meanwhile MS CHANGE
+  fault CALL:ACTION... [PATH...] [| another choice...]   (strace -e inject, -P PATH)
+  > text (\\a \\t \\xHH escapes; a closing | keeps trailing blanks, \\c: no line end)
+  >= CONTENT   >ls DIR NAMES [| DIR NAMES]   >copy|>move|>cmp FROM/ TO/ NAMES   >copyfail PATH
+  >del|>rmdir|>mkdir PATHS   >abort MESSAGE (status 1)   >usage   >deep listed|made|unread DIR N
   after PATH=CONTENT[@TIME]...   tree DIR ENTRY...   gone PATH...   same A B   perm PATH MODE
   mirror A B   leftovers DIR N   remember PATH...   safe copy|move SOURCE TARGET
 
-"fault" runs vorn under strace -e inject=CALL:ACTION (-P PATH) and demands that
-a fault struck; "kill" kills the run after MS ms; "safe" demands that after a
-killed run the remembered source is whole in one place at least and the
-target is its remembered self or the whole source.
+A fault must strike; a run with several choices of faults is made under each,
+followed each time by the checks right after it. "kill" ends the run after
+MS ms; "safe" then demands that the remembered source be whole in one place
+at least and the target be its remembered self or the whole source.
 """
 import calendar, difflib, glob, json, os, re, signal, socket, stat, subprocess, sys, tempfile
 import threading, time
@@ -118,9 +118,9 @@ def expected(word, rest):
     if word == ">":
         text = rest[:-1] if rest.endswith("|") else rest
         return unescape(text) + ("" if text.endswith("\\c") else "\n")
-    if word in (">copy", ">move"):
-        verb = "Copying" if word == ">copy" else "Moving"
-        return "".join(f"{verb} {args[0]}{n} to {args[1]}{n}\n" for n in args[2:])
+    if word in (">copy", ">move", ">cmp"):
+        verb, to = {">copy": ("Copying", "to"), ">move": ("Moving", "to"), ">cmp": ("Comparing file", "with")}[word]
+        return "".join(f"{verb} {args[0]}{n} {to} {args[1]}{n}\n" for n in args[2:])
     simple = {">del": "Deleting {}\n", ">rmdir": "Deleting directory {}\n",
               ">copyfail": "ERROR: Unable to copy file {}\n\a",
               ">mkdir": "Creating target directory {0}\nTrying to create directory {0}\n"}
@@ -201,8 +201,6 @@ class Runner:
         elif word == "rm":
             for rel in args:  # a pattern may name what the runs left
                 subprocess.run([b"rm", b"-rf"] + glob.glob(self.path(rel)), check=True)
-        elif word == "mv":
-            os.rename(p, self.path(args[1]))
         elif word == "sparse":  # data only at start, middle and end, each word its own offset
             size = size_of(args[1])
             with open(p, "wb") as f:
