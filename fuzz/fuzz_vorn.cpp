@@ -206,15 +206,16 @@ void Reals(const std::string& text) {
 
 }  // namespace
 
-void Write(std::string_view) {}
+using Text = std::string_view;
+void Write(Text) {}
 void EndLine() {}
 void FlushConsole() {}
-void RunAbort(std::string_view) { throw FuzzAbort(); }
-void RunAbort2(std::string_view, std::string_view) { throw FuzzAbort(); }
-void RunAbort3(std::string_view, std::string_view, std::string_view) { throw FuzzAbort(); }
-void RunWarning(std::string_view) {}
-void RunWarning2(std::string_view, std::string_view) {}
-void ReportUnreadable(std::string_view, std::string_view) { SomethingUnreadable = true; }
+void RunAbort(Text) { throw FuzzAbort(); }
+void RunAbort2(Text, Text) { throw FuzzAbort(); }
+void RunAbort3(Text, Text, Text) { throw FuzzAbort(); }
+void RunWarning(Text) {}
+void RunWarning2(Text, Text) {}
+void ReportUnreadable(Text, Text) { SomethingUnreadable = true; }
 bool AnythingUnreadable() { return SomethingUnreadable; }
 int ReadAnswer() { return -1; }
 

@@ -352,17 +352,18 @@ class Runner:
                     kill_ms, status = int(r), 128 + signal.SIGKILL
                 elif w == "meanwhile":  # MS WORD ARGS: changes the tree while the run goes on
                     ms, change = r.split(" ", 1)
-                    later.append(threading.Timer(int(ms) / 1000, self.make, change.split(" ", 1)))
+                    later.append((int(ms) / 1000, change.split(" ", 1)))
             checks = []  # the checks right after a run follow each of its choices
             while i < len(lines) and lines[i].split(" ")[0] in CHECKS:
                 checks.append(lines[i].partition(" ")[::2])
                 i += 1
             for choice in choices:
                 faults, paths = [x for x in choice if ":" in x], [x for x in choice if ":" not in x]
-                for timer in later:
+                timers = [threading.Timer(seconds, self.make, change) for seconds, change in later]
+                for timer in timers:
                     timer.start()
                 out, err, got = self.run(case, words(rest)[1:], stdin, faults, paths, kill_ms)
-                for timer in later:
+                for timer in timers:
                     timer.join()
                 problems = [f"standard error: {err!r}"] * bool(err) + [f"status {got}"] * (got != (status or 0))
                 if out != want:
@@ -401,10 +402,10 @@ def main():
                 try:
                     runner.play(case)
                     passed = True
+                    print(f"ok    {name}")
                 except (Failure, OSError, ValueError, KeyError) as problem:
                     passed = False
                     print(f"FAIL  {name}\n{problem}")
-                print(f"ok    {name}" if passed else "", end="\n" if passed else "")
                 tally["passed" if passed else "failed"] += 1
                 results.append({"group": group, "title": case.title, "passed": passed, "runs": case.runs,
                                 "faults": case.faults, "kills": case.kills, "struck": sorted(case.struck)})
