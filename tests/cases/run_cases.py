@@ -12,7 +12,7 @@ its status (0 unless given); the checks that follow it look at the disk.
   link|hardlink PATH TARGET...   fifo|device PATH...   socket|mode|time|rm ...
   sparse PATH SIZE   deep DIR LEVELS   many DIR COUNT   allbytes DIR [dirs]
   $ vorn ARGS [? STATUS] [one expected line]     ({root}: the case directory)
-  < "input"   ? STATUS   kill MS   meanwhile MS CHANGE
+  < "input"   ? STATUS   kill MS   meanwhile MS CHANGE   limit BYTES (a full disk)
   fault CALL:ACTION... [PATH...] [| another choice...]   (strace -e inject, -P PATH)
   > text (\\a \\t \\xHH escapes; a closing | keeps trailing blanks, \\c: no line end)
   >= CONTENT   >ls DIR NAMES [| DIR NAMES]   >copy|>move|>cmp FROM/ TO/ NAMES   >copyfail PATH
@@ -25,7 +25,7 @@ followed each time by the checks right after it. "kill" ends the run after
 MS ms; "safe" then demands that the remembered source be whole in one place
 at least and the target be its remembered self or the whole source.
 """
-import calendar, difflib, glob, json, os, re, signal, socket, stat, subprocess, sys, tempfile
+import calendar, difflib, glob, json, os, re, resource, signal, socket, stat, subprocess, sys, tempfile
 import threading, time
 from pathlib import Path
 
@@ -36,7 +36,7 @@ HERE = Path(__file__).parent
 
 # What the Windows build does not share, all in one place. Cases that use the
 # words below need POSIX machinery; the others are named by their titles.
-POSIX_WORDS = {"fault": "strace", "kill": "signals", "link": "symbolic links", "fifo": "FIFOs",
+POSIX_WORDS = {"fault": "strace", "limit": "file size limits", "kill": "signals", "link": "symbolic links", "fifo": "FIFOs",
                "socket": "sockets", "device": "devices", "hardlink": "hard links made here",
                "mode": "Unix permission bits", "perm": "Unix permission bits",
                "deep": "paths beyond 260 characters", "allbytes": "names Windows forbids"}
@@ -237,18 +237,22 @@ class Runner:
         else:
             raise Failure(f"unknown line: {word} {rest}")
 
-    def run(self, case, args, stdin, faults, paths, kill_ms):
+    def run(self, case, args, stdin, faults, paths, kill_ms, limit):
         env = {"TZ": "UTC", "PATH": "/usr/bin:/bin"}
         env.update({k: v for k, v in os.environ.items() if k.endswith("SAN_OPTIONS") or k in (
             "WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "HOME")})
         command = ([WINE, self.vorn] if self.wine else [self.vorn]) + [
             a.replace("{root}", self.root).encode("latin-1") for a in args]
         log = self.root + ".strace"
-        if faults:
+        if faults:  # LeakSanitizer cannot work under ptrace; the runs without strace look for leaks
             command = ["strace", "-f", "-qq", "-o", log] + [f"-P{p}" for p in paths] + [
                 f"-einject={f}" for f in faults] + command
-        child = subprocess.Popen(command, cwd=self.root, env=env, stdin=subprocess.PIPE,
-                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True)
+            env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
+        def full_disk():  # files may grow to limit bytes, and a write past it fails (EFBIG)
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+        child = subprocess.Popen(command, cwd=self.root, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE, start_new_session=True, preexec_fn=full_disk if limit else None)
         try:
             out, err = child.communicate(stdin, timeout=kill_ms / 1000 if kill_ms else WATCHDOG_S)
         except subprocess.TimeoutExpired:
@@ -258,6 +262,9 @@ class Runner:
                 raise Failure("the run hung and was killed")
             case.kills += 1
         case.runs += 1
+        if limit:
+            case.faults += 1
+            case.struck.add("RLIMIT_FSIZE")
         if faults:
             traced = Path(log).read_text(errors="replace") if os.path.exists(log) else ""
             Path(log).unlink(missing_ok=True)
@@ -335,7 +342,7 @@ class Runner:
                 rest, lines = rest[:split].rstrip(), lines[:i] + [rest[split:]] + lines[i:]
             if m := re.search(r" \? (\d+)$", rest):  # and its status
                 rest, lines = rest[:m.start()], lines[:i] + [f"? {m[1]}"] + lines[i:]
-            want, stdin, status, choices, kill_ms, later = "", b"", None, [[]], 0, []
+            want, stdin, status, choices, kill_ms, later, limit = "", b"", None, [[]], 0, [], 0
             while i < len(lines) and (lines[i].split(" ")[0] in RUN_WORDS or lines[i][:1] == ">"):
                 w, _, r = lines[i].partition(" ")
                 i += 1
@@ -348,6 +355,8 @@ class Runner:
                     status = int(r)
                 elif w == "fault":  # alternatives split by " | ": the run is made under each
                     choices = [c + a.split() for c in choices for a in r.split(" | ")]
+                elif w == "limit":
+                    limit = size_of(r)
                 elif w == "kill":
                     kill_ms, status = int(r), 128 + signal.SIGKILL
                 elif w == "meanwhile":  # MS WORD ARGS: changes the tree while the run goes on
@@ -362,7 +371,7 @@ class Runner:
                 timers = [threading.Timer(seconds, self.make, change) for seconds, change in later]
                 for timer in timers:
                     timer.start()
-                out, err, got = self.run(case, words(rest)[1:], stdin, faults, paths, kill_ms)
+                out, err, got = self.run(case, words(rest)[1:], stdin, faults, paths, kill_ms, limit)
                 for timer in timers:
                     timer.join()
                 problems = [f"standard error: {err!r}"] * bool(err) + [f"status {got}"] * (got != (status or 0))
@@ -376,7 +385,7 @@ class Runner:
 
 
 CHECKS = {"after", "tree", "gone", "same", "perm", "leftovers", "mirror", "safe"}
-RUN_WORDS = {"<", "?", "fault", "kill", "meanwhile"}
+RUN_WORDS = {"<", "?", "fault", "kill", "meanwhile", "limit"}
 
 
 def main():
