@@ -1,0 +1,209 @@
+// One libFuzzer driver for every parser of untrusted text: the input's first
+// byte chooses the parser, the rest is its text. Besides crashes and undefined
+// behaviour each checks properties of what the parser gives back. It stands
+// in for console.cpp too: output is discarded, no answer is ever read, and
+// the fatal report throws back to the driver instead of ending the process.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "disk/disk_file_list.h"
+#include "lists/file_list.h"
+#include "lists/file_markers.h"
+#include "run/actions.h"
+#include "run/invocation.h"
+#include "run/settings.h"
+#include "support/console.h"
+#include "support/mask_match.h"
+#include "support/path_parts.h"
+#include "support/strings.h"
+#include "support/text_to_real.h"
+
+namespace {
+
+struct FuzzAbort {};  // the run would have ended here with its report
+bool SomethingUnreadable = false;
+
+void Require(bool holds, const char* property) {
+  if (holds) return;
+  std::fprintf(stderr, "property failed: %s\n", property);
+  std::abort();
+}
+
+// The text as pieces separated by NUL bytes.
+std::vector<std::string> Pieces(const std::string& text) {
+  std::vector<std::string> pieces(1);
+  for (char c : text) {
+    if (c == '\0') pieces.emplace_back();
+    else pieces.back().push_back(c);
+  }
+  return pieces;
+}
+
+// Control files: each pair is the text before a line's first TAB and after
+// it, neither empty, no line end in either. The file lives in memory.
+void ControlFile(const std::string& text) {
+  static const int file = memfd_create("vorn-control-file", 0);
+  if (ftruncate(file, 0) != 0 || pwrite(file, text.data(), text.size(), 0) != ssize_t(text.size())) return;
+  const std::string argument = "@/proc/self/fd/" + std::to_string(file);
+  const char* arguments[] = {"vorn", argument.c_str(), "List1", "All1"};
+  ReadControlFile(4, arguments);
+  Require(Settings.Dir1Str.size() == Settings.Dir2Str.size(), "texts come in pairs");
+  for (size_t i = 0; i < Settings.Dir1Str.size(); ++i) {
+    const std::string &first = Settings.Dir1Str[i], &second = Settings.Dir2Str[i];
+    Require(!first.empty() && !second.empty() && first.find('\t') == std::string::npos &&
+                (first + second).find('\n') == std::string::npos, "a pair is two texts split at a TAB");
+  }
+}
+
+// A FileSet text inside a small tree: the directory text is empty or ends in
+// a separator, the masks are the text's pieces, every entry fits a mask.
+void FileSet(const std::string& text) {
+  static const bool made = [] {
+    static const auto tree = std::filesystem::temp_directory_path() / ("vorn-fuzz-" + std::to_string(getpid()));
+    std::atexit([] { std::filesystem::remove_all(tree); });
+    std::filesystem::create_directories(tree / "src/Sub");
+    std::filesystem::create_directories(tree / "empty");
+    if (chdir(tree.c_str()) != 0) std::abort();
+    for (const char* path : {"src/main.c", "src/Util.h", "src/README", "src/.hidden", "src/x y.txt",
+                             "src/we;ird", "src/Sub/deep.c", "src/a.b.c"})
+      std::fclose(std::fopen(path, "w"));
+    return true;
+  }();
+  (void)made;
+  if (text.size() > 512 || text.find('\0') != std::string::npos || text.find("..") != std::string::npos ||
+      text.starts_with("/"))
+    return;
+  ListDirectoryOf(text);
+  const std::unique_ptr<Disk_FileList> list = MakeFileList(text);
+  Require(list->MyPath.empty() || EndsInSeparator(list->MyPath), "a directory text ends in a separator");
+  std::string joined;
+  for (size_t i = 0; i < list->Masks.size(); ++i) joined += (i == 0 ? "" : " & ") + list->Masks[i];
+  Require(!list->Masks.empty() && list->MyFiles == joined, "the masks are the text's pieces");
+  for (const FileInf& entry : list->Entries) {
+    bool fits = false;
+    for (const std::string& mask : list->Masks) fits = fits || MatchesMask(entry.Name, mask);
+    Require(fits, "every entry fits one of the masks");
+  }
+}
+
+// The mask matcher against a plain table-driven matcher of every split a '*' makes.
+void Masks(const std::string& text) {
+  std::vector<std::string> pieces = Pieces(text);
+  if (pieces.size() != 2 || pieces[0].size() > 300 || pieces[1].size() > 300) return;
+  const std::string &name = pieces[0], &mask = pieces[1];
+  std::vector<std::vector<char>> can(name.size() + 1, std::vector<char>(mask.size() + 1, 0));
+  can[name.size()][mask.size()] = 1;
+  for (size_t i = name.size() + 1; i-- > 0;)
+    for (size_t j = mask.size(); j-- > 0;)
+      can[i][j] = mask[j] == '*' ? can[i][j + 1] || (i < name.size() && can[i + 1][j])
+                  : i < name.size() && (mask[j] == '?' || FoldCase(mask[j]) == FoldCase(name[i])) && can[i + 1][j + 1];
+  Require(MatchesMask(name, name) && MatchesMask(name, "*") && MatchesMask(name, "*.*"), "a name matches itself and *");
+  const bool matches = MatchesMask(name, mask);
+  Require(!can[0][0] || matches, "a literal match is a match");
+  Require(name.find('.') == std::string::npos || matches == bool(can[0][0]), "a name with a dot matches literally");
+}
+
+// SplitPath: the parts make up the text again, each in its shape.
+void SplitPaths(const std::string& path) {
+  const PathParts parts = SplitPath(path);
+  const std::string last = parts.Name + parts.Extension;
+  Require(parts.Drive + parts.Directory + last == path, "the parts make up the path");
+  Require(parts.Drive.empty() || (parts.Drive.size() == 2 && parts.Drive[1] == ':'), "a drive is a letter and a colon");
+  Require(last.find_first_of("/\\") == std::string::npos, "the last component holds no separator");
+  Require(parts.Extension.empty() || parts.Extension.rfind('.') == 0, "an extension is its one dot and after");
+  Require(last.empty() || parts.Directory.empty() || IsSeparator(parts.Directory.back()), "a directory keeps its separator");
+}
+
+// The string routines with any positions agree with the plain operations.
+void Strings(const std::string& text) {
+  FuzzedDataProvider in(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  const int position = in.ConsumeIntegral<int>(), length = in.ConsumeIntegral<int>();
+  const std::string a = in.ConsumeRandomLengthString(512), b = in.ConsumeRemainingBytesAsString();
+  const bool cut = position >= 1 && size_t(position) <= a.size() && length > 0;
+  std::string part = "stale", shortened = a, expected = a;
+  SubStr(part, a, position, length);
+  Require(part == (cut ? a.substr(size_t(position) - 1, size_t(length)) : ""), "SubStr cuts the text");
+  StrDelete(shortened, position, length);
+  if (cut) expected.erase(size_t(position) - 1, size_t(length));
+  Require(shortened == expected, "StrDelete removes the run");
+  const int found = StrPos(a, b, position);
+  Require(found == 0 ? !(position >= 1 && size_t(position) <= a.size() && !b.empty()) ||
+                           a.find(b, size_t(position) - 1) == std::string::npos
+                     : found >= position && a.compare(size_t(found) - 1, b.size(), b) == 0,
+          "StrPos finds the pattern at or after the start");
+  Require(StrEq(a, b) == (FoldCase(a) == FoldCase(b)) && StrEq(a, FoldCase(a)), "StrEq ignores letter case only");
+  std::string joined = a;
+  StrJoin2(joined, joined, b);
+  StrJoin5(joined, b, a, b, a, b);
+  StrAppend4(joined, a, a, b, b);
+  Require(joined == b + a + b + a + b + a + a + b + b, "joining and appending keep every text");
+}
+
+// Any switches, FileMarkers and action on two small lists either work or end
+// the run through the fatal report; partners stay within the other list.
+void SwitchesAndMarkers(const std::string& text) {
+  std::vector<std::string> words = Pieces(text);
+  if (words.size() > 64) return;
+  std::vector<const char*> arguments = {"vorn", "a/", "b"};
+  for (const std::string& word : words) arguments.push_back(word.c_str());
+  FileList list1(4), list2(4);
+  auto fill = [](FileList& list, std::initializer_list<std::pair<const char*, int64_t>> entries, int day) {
+    list.MyPath = "/nonexistent-vorn-fuzz/", list.MyFiles = "*.*", list.Masks = {"*.*"};
+    for (auto [name, size] : entries)
+      list.Entries.push_back(FileInf{.Name = name, .Size = size, .Day = day++, .Month = 1, .Year = 2024});
+  };
+  fill(list1, {{"a.txt", 10}, {"B.TXT", 0}, {"only1", 5}, {"Same", 7}, {"long.name.ext", 1ll << 33}}, 1);
+  fill(list2, {{"A.TXT", 11}, {"b.txt", 0}, {"same", 7}, {"SAME", 8}, {"only2", 1}}, 2);
+  try {
+    ReadModifiers(int(arguments.size()), arguments.data(), 4);
+    Settings.Action = arguments.size() > 3 ? arguments[3] : "";
+    for (const std::string& marker : Settings.Modifier) ApplyFileMarker(marker, list1, list2);
+    ImplementAction(Settings.Action, list1, list2);
+  } catch (const FuzzAbort&) {
+  }
+  for (const FileList* list : {&list1, &list2})
+    for (const FileInf& entry : list->Entries) Require(entry.Partner >= -1 && entry.Partner < 5, "a partner is in the other list");
+}
+
+// Where the text holds only what a decimal number is made of, TextToReal
+// gives exactly the C library's value in the C locale.
+void Reals(const std::string& text) {
+  const double value = TextToReal(text);
+  if (text.find_first_not_of("0123456789+-.eE \t\n\v\f\r") != std::string::npos) return;
+  const double expected = std::strtod(text.c_str(), nullptr);
+  Require(value == expected && std::signbit(value) == std::signbit(expected), "TextToReal reads as strtod");
+}
+
+}  // namespace
+
+using Text = std::string_view;
+void Write(Text) {}
+void EndLine() {}
+void FlushConsole() {}
+void RunAbort(Text) { throw FuzzAbort(); }
+void RunAbort2(Text, Text) { throw FuzzAbort(); }
+void RunAbort3(Text, Text, Text) { throw FuzzAbort(); }
+void RunWarning(Text) {}
+void RunWarning2(Text, Text) {}
+void ReportUnreadable(Text, Text) { SomethingUnreadable = true; }
+bool AnythingUnreadable() { return SomethingUnreadable; }
+int ReadAnswer() { return -1; }
+
+// The selector's order is the corpus's: fuzz/corpus/<parser>-* start with its index.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static void (*const parsers[])(const std::string&) = {ControlFile, FileSet, Masks, SplitPaths,
+                                                        Strings, SwitchesAndMarkers, Reals};
+  constexpr size_t count = sizeof(parsers) / sizeof(parsers[0]);
+  if (size == 0) return 0;
+  try {
+    parsers[data[0] % count](std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
+  } catch (const FuzzAbort&) {
+  }
+  return 0;
+}
