@@ -39,7 +39,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <new>
 #include <string>
 #include <vector>
@@ -59,7 +58,11 @@ void Report(const char* what, double seconds, double items, const char* unit) {
 // Entries and directories seen by a walk.
 struct Walk {
   long Entries = 0;
-  std::vector<std::string> Files;  // relative paths, when wanted
+  // When wanted: the files' relative paths and sizes, and the directories'
+  // relative paths, parents first.
+  std::vector<std::string> Files;
+  std::vector<long> Sizes;
+  std::vector<std::string> Directories;
 };
 
 void WalkTree(const std::string& root, const std::string& relative, Walk& walk, bool keep) {
@@ -76,10 +79,14 @@ void WalkTree(const std::string& root, const std::string& relative, Walk& walk, 
       subdirectories.push_back(relative + entry->d_name + "/");
     } else if (keep) {
       walk.Files.push_back(relative + entry->d_name);
+      walk.Sizes.push_back(info.st_size);
     }
   }
   closedir(stream);
-  for (const std::string& sub : subdirectories) WalkTree(root, sub, walk, keep);
+  for (const std::string& sub : subdirectories) {
+    if (keep) walk.Directories.push_back(sub);
+    WalkTree(root, sub, walk, keep);
+  }
 }
 
 // Reads the whole file into buffer (which grows), as one read and the read
@@ -182,50 +189,25 @@ int CompareTrees(const std::string& a, const std::string& b) {
   return 0;
 }
 
-// The source tree's directories (relative, parents first) and files with
-// their sizes.
-void SizesOf(const std::string& root, const std::string& relative,
-             std::vector<std::string>& directories, std::map<std::string, long>& files) {
-  int fd = open((root + relative).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  DIR* stream = fdopendir(fd);
-  std::vector<std::string> subdirectories;
-  while (struct dirent* entry = readdir(stream)) {
-    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-    struct stat info;
-    if (fstatat(fd, entry->d_name, &info, 0) != 0) continue;
-    std::string path = relative + entry->d_name;
-    if (S_ISDIR(info.st_mode))
-      subdirectories.push_back(path + "/");
-    else
-      files[path] = info.st_size;
-  }
-  closedir(stream);
-  for (const std::string& sub : subdirectories) {
-    directories.push_back(sub);
-    SizesOf(root, sub, directories, files);
-  }
-}
-
 int CreateTree(const std::string& source, const std::string& target) {
   auto start = Clock::now();
-  std::vector<std::string> directories;
-  std::map<std::string, long> files;
-  SizesOf(source + "/", "", directories, files);
-  for (const std::string& directory : directories)
+  Walk walk;
+  WalkTree(source + "/", "", walk, true);
+  for (const std::string& directory : walk.Directories)
     if (mkdir((target + "/" + directory).c_str(), 0755) != 0) return 1;
   std::vector<char> data(1 << 20, 'x');
-  for (const auto& [path, size] : files) {
-    int fd = open((target + "/" + path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  for (size_t i = 0; i < walk.Files.size(); ++i) {
+    int fd = open((target + "/" + walk.Files[i]).c_str(),
+                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return 1;
-    for (long left = size; left > 0;) {
+    for (long left = walk.Sizes[i]; left > 0;) {
       ssize_t written = write(fd, data.data(), std::min<long>(left, data.size()));
       if (written <= 0) return 1;
       left -= written;
     }
     close(fd);
   }
-  Report("createtree: the source's tree created and written", Seconds(start), files.size(),
+  Report("createtree: the source's tree created and written", Seconds(start), walk.Files.size(),
          "us per file");
   return 0;
 }
