@@ -272,7 +272,9 @@ class Runner:
         if faults:
             traced = Path(log).read_text(errors="replace") if os.path.exists(log) else ""
             Path(log).unlink(missing_ok=True)
-            struck = re.findall(r"^\d+ +(\w+)\(.*\(INJECTED\)$", traced, re.M)
+            # A call another thread interrupted ends on a line of its own: "<... NAME resumed>".
+            struck = [a or b for a, b in re.findall(
+                r"^\d+ +(?:<\.\.\. (\w+) resumed>|(\w+)\().*\(INJECTED\)$", traced, re.M)]
             killed = 0 if kill_ms else traced.count("killed by SIGKILL")
             if not struck and not killed and "(DELAYED)" not in traced:
                 raise Failure(f"no fault struck: {faults} {err.decode(errors='replace')}")
