@@ -39,10 +39,16 @@ bool WalksSide(char suffix, char side) {
   return suffix == side || suffix == 'B' || suffix == 'b';
 }
 
-// Whether the action takes files away from side ('1' or '2').
-bool EmptiesSide(char side) {
+// The action word without its side.
+std::string ActionVerb() {
   std::string verb = Settings.Action;
   if (!verb.empty()) verb.pop_back();
+  return verb;
+}
+
+// Whether the action takes files away from side ('1' or '2').
+bool EmptiesSide(char side) {
+  const std::string verb = ActionVerb();
   return WalksSide(Settings.ActionSuffix, side) &&
          (StrEqAny2(verb, "Del", "Delete") || StrEqAny2(verb, "Move", "MoveFrom"));
 }
@@ -91,11 +97,7 @@ std::pair<std::unique_ptr<Disk_FileList>, std::unique_ptr<Disk_FileList>> ReadLi
 // Listing changes no file: a comparison made on a pair's first visit holds
 // on its second, unless something outside the run changed a file (which
 // the memory checks).
-bool OnlyLists() {
-  std::string verb = Settings.Action;
-  if (!verb.empty()) verb.pop_back();
-  return StrEq(verb, "List");
-}
+bool OnlyLists() { return StrEq(ActionVerb(), "List"); }
 
 // What a subdirectory pair's visit does with the comparisons that the
 // memory of its parent holds: a walk through both sides visits a pair that
