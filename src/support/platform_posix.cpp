@@ -628,8 +628,6 @@ FileOpStatus WriteCopyNamed(int from, const struct stat& source, const std::stri
   return status;
 }
 
-enum class Outcome { Done, Failed, Taken, Unavailable };
-
 #ifdef O_TMPFILE
 // Gives the unnamed file open on fd the name target; fails when the name is
 // taken. Naming the descriptor itself takes a recent system or a privilege;
@@ -645,46 +643,42 @@ bool NameUnnamedFile(int fd, const std::string& target) {
 // name until it is whole, then gives it the target's name, which fails if
 // the name was taken meanwhile. A killed copy leaves nothing at all, and no
 // temporary name is made and removed: a third of the cost of copying a
-// small file. Unavailable, with nothing changed, when the file system has
-// no unnamed files or /proc is not there.
-Outcome WriteCopyUnnamed(int from, const struct stat& source, const std::string& target) {
+// small file. None, with nothing changed, when the file system has no
+// unnamed files or /proc is not there.
+std::optional<FileOpStatus> WriteCopyUnnamed(int from, const struct stat& source,
+                                             const std::string& target) {
   Descriptor to(open(OrCurrentDirectory(ParentOf(target)), O_TMPFILE | O_WRONLY | O_CLOEXEC,
                      0600));
-  if (!to.IsOpen()) return Outcome::Unavailable;
-  if (!CopyContent(from, to.Get()) || !CopyMetadata(to.Get(), source)) return Outcome::Failed;
-  if (!NameUnnamedFile(to.Get(), target)) return errno == EEXIST ? Outcome::Taken : Outcome::Unavailable;
-  if (to.CloseChecked()) return Outcome::Done;
+  if (!to.IsOpen()) return std::nullopt;
+  if (!CopyContent(from, to.Get()) || !CopyMetadata(to.Get(), source)) return FileOpStatus::Failed;
+  if (!NameUnnamedFile(to.Get(), target))
+    return errno == EEXIST ? std::optional(FileOpStatus::TargetTaken) : std::nullopt;
+  if (to.CloseChecked()) return FileOpStatus::Done;
   unlink(target.c_str());  // the last writes may not have reached the disk
-  return Outcome::Failed;
+  return FileOpStatus::Failed;
 }
 #else
-Outcome WriteCopyUnnamed(int, const struct stat&, const std::string&) {
-  return Outcome::Unavailable;
+std::optional<FileOpStatus> WriteCopyUnnamed(int, const struct stat&, const std::string&) {
+  return std::nullopt;
 }
 #endif
 
 // Copies to a name that was free a moment ago, never replacing what may
 // have taken it since.
 FileOpStatus WriteCopyExclusive(int from, const struct stat& source, const std::string& target) {
-  switch (WriteCopyUnnamed(from, source, target)) {
-    case Outcome::Done:
-      return FileOpStatus::Done;
-    case Outcome::Failed:
-      return FileOpStatus::Failed;
-    case Outcome::Taken:
-      return FileOpStatus::TargetTaken;
-    case Outcome::Unavailable:
-      break;
-  }
+  if (std::optional<FileOpStatus> unnamed = WriteCopyUnnamed(from, source, target)) return *unnamed;
   if (lseek(from, 0, SEEK_SET) != 0) return FileOpStatus::Failed;
   return WriteCopyNamed(from, source, target, false);
 }
 
 // What stands at a target name: nothing (false, errno ENOENT when the name
-// is free), or an entry described through links in info; a link that leads
-// nowhere is described as itself.
-bool LookAtTarget(const std::string& target, struct stat& info) {
-  return stat(target.c_str(), &info) == 0 || lstat(target.c_str(), &info) == 0;
+// is free, with one call for the common case), or an entry described
+// through links in info; a link that leads nowhere is described as itself.
+bool LookAtTarget(const std::string& target, struct stat& info, bool& isLink) {
+  if (lstat(target.c_str(), &info) != 0) return false;
+  isLink = S_ISLNK(info.st_mode);
+  if (isLink) stat(target.c_str(), &info);  // a dangling link keeps its own description
+  return true;
 }
 
 // Whether an existing target may give way: only a compared entry, and never
@@ -730,7 +724,8 @@ FileOpStatus CopyOneFile(const std::string& source, const std::string& target, b
   Descriptor from(OpenRegularFile(source, info));
   if (!from.IsOpen()) return FileOpStatus::Failed;
   struct stat existing;
-  if (!LookAtTarget(target, existing))
+  bool isLink;
+  if (!LookAtTarget(target, existing, isLink))
     return errno == ENOENT ? WriteCopyExclusive(from.Get(), info, target) : FileOpStatus::Failed;
   if (!MayGiveWay(existing, mayReplace)) return FileOpStatus::TargetTaken;
   if (IdentityOf(existing) == IdentityOf(info)) return FileOpStatus::Done;
@@ -739,9 +734,10 @@ FileOpStatus CopyOneFile(const std::string& source, const std::string& target, b
 
 FileOpStatus MoveOneFile(const std::string& source, const std::string& target, bool mayReplace) {
   struct stat moved, existing;
+  bool targetIsLink;
   // A move takes the entry itself along; it must never be a directory.
   if (lstat(source.c_str(), &moved) != 0 || S_ISDIR(moved.st_mode)) return FileOpStatus::Failed;
-  if (!LookAtTarget(target, existing)) {
+  if (!LookAtTarget(target, existing, targetIsLink)) {
     if (errno != ENOENT) return FileOpStatus::Failed;
     FileOpStatus status = RenameToFreeName(source, target);
     if (status != FileOpStatus::Failed || errno != EXDEV) return status;
@@ -750,7 +746,7 @@ FileOpStatus MoveOneFile(const std::string& source, const std::string& target, b
     // Renaming a file onto another name of itself (a hard link) changes
     // nothing, so the source name is removed here; the very same name stays.
     // A link at the target is replaced by the file it leads to, as any entry.
-    if (!IsLink(target) && stat(source.c_str(), &moved) == 0 &&
+    if (!targetIsLink && stat(source.c_str(), &moved) == 0 &&
         IdentityOf(moved) == IdentityOf(existing))
       return IsSameEntry(source, target) || unlink(source.c_str()) == 0 ? FileOpStatus::Done
                                                                         : FileOpStatus::Failed;
