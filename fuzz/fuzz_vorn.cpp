@@ -3,13 +3,13 @@
 // behaviour each checks properties of what the parser gives back. It stands
 // in for console.cpp too: output is discarded, no answer is ever read, and
 // the fatal report throws back to the driver instead of ending the process.
-#include <fuzzer/FuzzedDataProvider.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "disk/disk_file_list.h"
@@ -92,21 +92,30 @@ void FileSet(const std::string& text) {
   }
 }
 
-// The mask matcher against a plain table-driven matcher of every split a '*' makes.
-void Masks(const std::string& text) {
-  std::vector<std::string> pieces = Pieces(text);
-  if (pieces.size() != 2 || pieces[0].size() > 300 || pieces[1].size() > 300) return;
-  const std::string &name = pieces[0], &mask = pieces[1];
+// The mask matcher against a plain table-driven matcher of every split a '*'
+// makes, with the rule for names without a dot: a mask's closing "." or ".*"
+// may match their end.
+bool MatchesByTable(const std::string& name, std::string_view mask) {
   std::vector<std::vector<char>> can(name.size() + 1, std::vector<char>(mask.size() + 1, 0));
   can[name.size()][mask.size()] = 1;
   for (size_t i = name.size() + 1; i-- > 0;)
     for (size_t j = mask.size(); j-- > 0;)
       can[i][j] = mask[j] == '*' ? can[i][j + 1] || (i < name.size() && can[i + 1][j])
                   : i < name.size() && (mask[j] == '?' || FoldCase(mask[j]) == FoldCase(name[i])) && can[i + 1][j + 1];
+  return can[0][0];
+}
+
+void Masks(const std::string& text) {
+  std::vector<std::string> pieces = Pieces(text);
+  if (pieces.size() != 2 || pieces[0].size() > 30000 || pieces[1].size() > 300) return;
+  const std::string &name = pieces[0], &mask = pieces[1];
+  const std::string_view view = mask;
+  const size_t dropped = view.ends_with(".*") ? 2 : view.ends_with(".") ? 1 : 0;
+  const bool expected = MatchesByTable(name, view) ||
+                        (dropped && name.find('.') == std::string::npos &&
+                         MatchesByTable(name, view.substr(0, view.size() - dropped)));
+  Require(MatchesMask(name, mask) == expected, "a mask matches as the table says");
   Require(MatchesMask(name, name) && MatchesMask(name, "*") && MatchesMask(name, "*.*"), "a name matches itself and *");
-  const bool matches = MatchesMask(name, mask);
-  Require(!can[0][0] || matches, "a literal match is a match");
-  Require(name.find('.') == std::string::npos || matches == bool(can[0][0]), "a name with a dot matches literally");
 }
 
 // SplitPath: the parts make up the text again, each in its shape.
@@ -122,13 +131,14 @@ void SplitPaths(const std::string& path) {
 
 // The string routines with any positions agree with the plain operations.
 void Strings(const std::string& text) {
-  FuzzedDataProvider in(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  const int position = in.ConsumeIntegral<int>(), length = in.ConsumeIntegral<int>();
-  const std::string a = in.ConsumeRandomLengthString(512), b = in.ConsumeRemainingBytesAsString();
+  if (text.size() < 8) return;
+  int position, length;
+  std::memcpy(&position, text.data(), 4);
+  std::memcpy(&length, text.data() + 4, 4);
+  const std::vector<std::string> pieces = Pieces(text.substr(8));
+  const std::string a = pieces[0], b = pieces.size() > 1 ? pieces[1] : "";
   const bool cut = position >= 1 && size_t(position) <= a.size() && length > 0;
-  std::string part = "stale", shortened = a, expected = a;
-  SubStr(part, a, position, length);
-  Require(part == (cut ? a.substr(size_t(position) - 1, size_t(length)) : ""), "SubStr cuts the text");
+  std::string shortened = a, expected = a;
   StrDelete(shortened, position, length);
   if (cut) expected.erase(size_t(position) - 1, size_t(length));
   Require(shortened == expected, "StrDelete removes the run");
@@ -139,10 +149,8 @@ void Strings(const std::string& text) {
           "StrPos finds the pattern at or after the start");
   Require(StrEq(a, b) == (FoldCase(a) == FoldCase(b)) && StrEq(a, FoldCase(a)), "StrEq ignores letter case only");
   std::string joined = a;
-  StrJoin2(joined, joined, b);
-  StrJoin5(joined, b, a, b, a, b);
-  StrAppend4(joined, a, a, b, b);
-  Require(joined == b + a + b + a + b + a + a + b + b, "joining and appending keep every text");
+  StrAppend3(joined, b, a, b);
+  Require(joined == a + b + a + b, "appending keeps every text");
 }
 
 // Any switches, FileMarkers and action on two small lists either work or end
@@ -171,12 +179,11 @@ void SwitchesAndMarkers(const std::string& text) {
     for (const FileInf& entry : list->Entries) Require(entry.Partner >= -1 && entry.Partner < 5, "a partner is in the other list");
 }
 
-// Where the text holds only what a decimal number is made of, TextToReal
-// gives exactly the C library's value in the C locale.
+// TextToReal reads the decimal number in front of the text exactly as the C
+// library does in the C locale; hexadecimal, infinity and NaN are no numbers.
 void Reals(const std::string& text) {
-  const double value = TextToReal(text);
-  if (text.find_first_not_of("0123456789+-.eE \t\n\v\f\r") != std::string::npos) return;
-  const double expected = std::strtod(text.c_str(), nullptr);
+  const std::string number = text.substr(0, text.find_first_not_of("0123456789+-.eE \t\n\v\f\r"));
+  const double value = TextToReal(text), expected = std::strtod(number.c_str(), nullptr);
   Require(value == expected && std::signbit(value) == std::signbit(expected), "TextToReal reads as strtod");
 }
 

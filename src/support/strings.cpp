@@ -2,45 +2,10 @@
 
 #include <algorithm>
 
-void StrJoin2(std::string& dest, Text a, Text b) {
-  // a may be dest itself: build into a fresh text first.
-  std::string joined(a);
-  joined += b;
-  dest = std::move(joined);
-}
-
-void StrJoin3(std::string& dest, Text a, Text b, Text c) {
-  StrJoin2(dest, a, b);
-  dest += c;
-}
-
-void StrJoin5(std::string& dest, Text a, Text b, Text c, Text d, Text e) {
-  StrJoin3(dest, a, b, c);
-  StrAppend2(dest, d, e);
-}
-
-void StrAppend2(std::string& dest, Text a, Text b) {
+void StrAppend3(std::string& dest, Text a, Text b, Text c) {
   dest += a;
   dest += b;
-}
-
-void StrAppend3(std::string& dest, Text a, Text b, Text c) {
-  StrAppend2(dest, a, b);
   dest += c;
-}
-
-void StrAppend4(std::string& dest, Text a, Text b, Text c, Text d) {
-  StrAppend2(dest, a, b);
-  StrAppend2(dest, c, d);
-}
-
-void SubStr(std::string& dest, Text source, int position, int length) {
-  if (position < 1 || length <= 0 ||
-      static_cast<size_t>(position) > source.size()) {
-    dest.clear();
-    return;
-  }
-  dest = std::string(source.substr(position - 1, length));
 }
 
 void StrDelete(std::string& text, int position, int count) {

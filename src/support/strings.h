@@ -8,14 +8,7 @@
 
 using Text = std::string_view;
 
-void StrJoin2(std::string& dest, Text a, Text b);
-void StrJoin3(std::string& dest, Text a, Text b, Text c);
-void StrJoin5(std::string& dest, Text a, Text b, Text c, Text d, Text e);
-void StrAppend2(std::string& dest, Text a, Text b);
 void StrAppend3(std::string& dest, Text a, Text b, Text c);
-void StrAppend4(std::string& dest, Text a, Text b, Text c, Text d);
-
-void SubStr(std::string& dest, Text source, int position, int length);
 void StrDelete(std::string& text, int position, int count);
 int StrPos(Text text, Text pattern, int start);
 
