@@ -1,14 +1,14 @@
 # Cross-compiles Vorn for 64-bit Windows with mingw-w64 (Debian package
 # g++-mingw-w64-x86-64):
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
-# The executables are linked statically, so vorn.exe and unit_tests.exe run
-# on any Windows (or under Wine) without the compiler's runtime DLLs.
+# vorn.exe is linked statically, so it runs on any Windows (or under Wine)
+# without the compiler's runtime DLLs.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(MINGW_PREFIX x86_64-w64-mingw32)
-# The POSIX-threads flavour of the compiler: only it has std::mutex, which
-# GoogleTest needs; -static links its thread library into the executables.
+# The POSIX-threads flavour of the compiler: only it has std::thread and
+# std::mutex; -static links its thread library into the executable.
 set(CMAKE_C_COMPILER ${MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${MINGW_PREFIX}-windres)

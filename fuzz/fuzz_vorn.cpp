@@ -6,11 +6,13 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <unordered_map>
 
 #include "disk/disk_file_list.h"
 #include "lists/file_list.h"
@@ -19,6 +21,7 @@
 #include "run/invocation.h"
 #include "run/settings.h"
 #include "support/console.h"
+#include "support/dos_time.h"
 #include "support/mask_match.h"
 #include "support/path_parts.h"
 #include "support/strings.h"
@@ -179,12 +182,74 @@ void SwitchesAndMarkers(const std::string& text) {
     for (const FileInf& entry : list->Entries) Require(entry.Partner >= -1 && entry.Partner < 5, "a partner is in the other list");
 }
 
+// Pairing two lists of names (list two after the first empty piece): an
+// entry of list one pairs with the very same name, else with the first name
+// equal but for ASCII letter case; an entry of list two names the last entry
+// of list one of its very spelling paired with it.
+void Pairing(const std::string& text) {
+  FileList one(4), two(4);
+  FileList* list = &one;
+  for (const std::string& name : Pieces(text)) {
+    if (name.empty()) list = &two;
+    else list->Entries.push_back(FileInf{.Name = name});
+  }
+  one.Mark(MatchOnly, two, false);
+  std::unordered_map<std::string, int> exact, folded;
+  for (size_t j = two.Entries.size(); j-- > 0;)
+    exact[two.Entries[j].Name] = folded[FoldCase(two.Entries[j].Name)] = int(j);
+  std::vector<int> lastPairedBy(two.Entries.size(), -1);
+  for (size_t i = 0; i < one.Entries.size(); ++i) {
+    const FileInf& entry = one.Entries[i];
+    const auto same = exact.find(entry.Name), equal = folded.find(FoldCase(entry.Name));
+    const int partner = same != exact.end() ? same->second : equal != folded.end() ? equal->second : -1;
+    Require(entry.Partner == partner && entry.Marked == (partner < 0), "list one pairs by the rule");
+    if (partner >= 0 && entry.Name == two.Entries[partner].Name) lastPairedBy[partner] = int(i);
+  }
+  for (size_t j = 0; j < two.Entries.size(); ++j)
+    Require(two.Entries[j].Partner == lastPairedBy[j], "list two names its last partner of its spelling");
+}
+
 // TextToReal reads the decimal number in front of the text exactly as the C
 // library does in the C locale; hexadecimal, infinity and NaN are no numbers.
 void Reals(const std::string& text) {
   const std::string number = text.substr(0, text.find_first_not_of("0123456789+-.eE \t\n\v\f\r"));
   const double value = TextToReal(text), expected = std::strtod(number.c_str(), nullptr);
   Require(value == expected && std::signbit(value) == std::signbit(expected), "TextToReal reads as strtod");
+}
+
+// Packed times, from two times of six fields: every field comes back within
+// its range; a valid time from 1980 to 2107 comes back whole but for an odd
+// second; earlier ones pack as the first moment, later ones as the last; of
+// two valid times the later never packs lower.
+using Fields = std::array<int, 6>;  // year, month, day, hour, minute, second
+
+Fields Unpack(DosDateTime packed) {
+  return {1980 + (packed.Date >> 9), (packed.Date >> 5) & 15, packed.Date & 31,
+          packed.Time >> 11,         (packed.Time >> 5) & 63, (packed.Time & 31) * 2};
+}
+
+bool IsValid(const Fields& f) {
+  return f[1] >= 1 && f[1] <= 12 && f[2] >= 1 && f[2] <= 31 && f[3] >= 0 && f[3] <= 23 && f[4] >= 0 &&
+         f[4] <= 59 && f[5] >= 0 && f[5] <= 59;
+}
+
+void Times(const std::string& text) {
+  std::array<Fields, 2> times;
+  if (text.size() != sizeof times) return;
+  std::memcpy(times.data(), text.data(), sizeof times);
+  std::array<DosDateTime, 2> packed;
+  for (int k = 0; k < 2; ++k) {
+    const Fields& f = times[k];
+    packed[k] = PackDosDateTime(f[0], f[1], f[2], f[3], f[4], f[5]);
+    const Fields back = Unpack(packed[k]);
+    Require(IsValid(back) && back[0] <= 2107 && back[5] % 2 == 0, "every field within its range");
+    if (f[0] < 1980 || f[0] > 2107)
+      Require(back == (f[0] < 1980 ? Fields{1980, 1, 1, 0, 0, 0} : Fields{2107, 12, 31, 23, 59, 58}), "held at the ends");
+    else if (IsValid(f))
+      Require(back == Fields{f[0], f[1], f[2], f[3], f[4], f[5] - f[5] % 2}, "a valid time comes back");
+  }
+  if (IsValid(times[0]) && IsValid(times[1]) && times[0] <= times[1])
+    Require(std::pair(packed[0].Date, packed[0].Time) <= std::pair(packed[1].Date, packed[1].Time), "order kept");
 }
 
 }  // namespace
@@ -205,7 +270,7 @@ int ReadAnswer() { return -1; }
 // The selector's order is the corpus's: fuzz/corpus/<parser>-* start with its index.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static void (*const parsers[])(const std::string&) = {ControlFile, FileSet, Masks, SplitPaths,
-                                                        Strings, SwitchesAndMarkers, Reals};
+                                                        Strings, SwitchesAndMarkers, Reals, Pairing, Times};
   constexpr size_t count = sizeof(parsers) / sizeof(parsers[0]);
   if (size == 0) return 0;
   try {
