@@ -572,31 +572,41 @@ bool CopyByReadWrite(int from, int to) {
 }
 
 #ifdef __linux__
-bool CloneWhole(int from, int to) { return ioctl(to, FICLONE, from) == 0; }
+// Shares the source's blocks where the file system can. Where it cannot, it
+// says so for every file alike, so a source device once refused is not asked
+// again (a missed sharing costs time only; the copy is made all the same).
+bool CloneWhole(int from, int to, const struct stat& source) {
+  static std::vector<dev_t> refused;  // copies are made on the main thread only
+  if (std::find(refused.begin(), refused.end(), source.st_dev) != refused.end()) return false;
+  if (ioctl(to, FICLONE, from) == 0) return true;
+  if (errno == EOPNOTSUPP || errno == ENOTTY || errno == EINVAL) refused.push_back(source.st_dev);
+  return false;
+}
 
-// Lets the kernel copy as far as it will. True when it reached the end of
-// the source; false leaves both offsets where it stopped, for the plain loop
-// to carry on from there.
-bool CopyInKernel(int from, int to) {
-  constexpr size_t Chunk = size_t(1) << 30;
-  bool copiedAny = false;
-  for (;;) {
+// Lets the kernel copy as far as the size the source had when opened, the
+// size its time describes. True when it got there; false leaves both offsets
+// where it stopped, for the plain loop to carry on from there.
+bool CopyInKernel(int from, int to, const struct stat& source) {
+  constexpr size_t Chunk = size_t(1) << 26;
+  off_t total = 0;
+  while (total < source.st_size) {
     ssize_t copied = copy_file_range(from, nullptr, to, nullptr, Chunk, 0);
     if (copied < 0 && errno == EINTR) continue;
     // Some file systems report an immediate end for files that do have
     // content; only the plain loop can tell.
-    if (copied == 0) return copiedAny;
+    if (copied == 0) return total > 0;
     if (copied < 0) return false;
-    copiedAny = true;
+    total += copied;
   }
+  return total > 0;
 }
 #else
-bool CloneWhole(int, int) { return false; }
-bool CopyInKernel(int, int) { return false; }
+bool CloneWhole(int, int, const struct stat&) { return false; }
+bool CopyInKernel(int, int, const struct stat&) { return false; }
 #endif
 
-bool CopyContent(int from, int to) {
-  return CloneWhole(from, to) || CopyInKernel(from, to) || CopyByReadWrite(from, to);
+bool CopyContent(int from, int to, const struct stat& source) {
+  return CloneWhole(from, to, source) || CopyInKernel(from, to, source) || CopyByReadWrite(from, to);
 }
 
 // Gives the copy the source's permission bits and last-write time, after the
@@ -617,7 +627,7 @@ FileOpStatus WriteCopyNamed(int from, const struct stat& source, const std::stri
   Descriptor to(mkostemp(temporary.data(), O_CLOEXEC));
   if (!to.IsOpen()) return FileOpStatus::Failed;
   FileOpStatus status = FileOpStatus::Failed;
-  if (CopyContent(from, to.Get()) && CopyMetadata(to.Get(), source) && to.CloseChecked()) {
+  if (CopyContent(from, to.Get(), source) && CopyMetadata(to.Get(), source) && to.CloseChecked()) {
     if (replace ? rename(temporary.c_str(), target.c_str()) == 0
                 : linkat(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), 0) == 0)
       status = FileOpStatus::Done;
@@ -650,7 +660,7 @@ std::optional<FileOpStatus> WriteCopyUnnamed(int from, const struct stat& source
   Descriptor to(open(OrCurrentDirectory(ParentOf(target)), O_TMPFILE | O_WRONLY | O_CLOEXEC,
                      0600));
   if (!to.IsOpen()) return std::nullopt;
-  if (!CopyContent(from, to.Get()) || !CopyMetadata(to.Get(), source)) return FileOpStatus::Failed;
+  if (!CopyContent(from, to.Get(), source) || !CopyMetadata(to.Get(), source)) return FileOpStatus::Failed;
   if (!NameUnnamedFile(to.Get(), target))
     return errno == EEXIST ? std::optional(FileOpStatus::TargetTaken) : std::nullopt;
   if (to.CloseChecked()) return FileOpStatus::Done;
@@ -723,11 +733,14 @@ FileOpStatus CopyOneFile(const std::string& source, const std::string& target, b
   struct stat info;
   Descriptor from(OpenRegularFile(source, info));
   if (!from.IsOpen()) return FileOpStatus::Failed;
+  // A name that may not be replaced is taken only if free when the copy is
+  // named, which fails on a taken one: no need to look first.
+  if (!mayReplace) return WriteCopyExclusive(from.Get(), info, target);
   struct stat existing;
   bool isLink;
   if (!LookAtTarget(target, existing, isLink))
     return errno == ENOENT ? WriteCopyExclusive(from.Get(), info, target) : FileOpStatus::Failed;
-  if (!MayGiveWay(existing, mayReplace)) return FileOpStatus::TargetTaken;
+  if (S_ISDIR(existing.st_mode)) return FileOpStatus::TargetTaken;
   if (IdentityOf(existing) == IdentityOf(info)) return FileOpStatus::Done;
   return WriteCopyNamed(from.Get(), info, target, true);
 }
