@@ -33,6 +33,7 @@ TIMES = {"old": "2020-02-02T02:02:02", "mid": "2022-02-02T02:02:02", "new": "202
 WINE = os.environ.get("VORN_WINE", "/usr/lib/wine/wine64")
 WATCHDOG_S = 120  # a run that outlives this hung: it is killed and fails its case
 HERE = Path(__file__).parent
+README = HERE.parent.parent / "README.md"  # its "$ vorn" block is the summary printed without words
 
 # What the Windows build does not share, all in one place. Cases that use the
 # words below need POSIX machinery; the others are named by their titles.
@@ -131,7 +132,7 @@ def expected(word, rest):
     return {">=": lambda: contents(rest).decode("latin-1") + "\n",
             ">ls": lambda: "".join(listing(g[0], g[1:]) for g in map(words, rest.split(" | "))),
             ">abort": lambda: f"Program halted by RunAbort, with following error message:\n  {unescape(rest)}\n",
-            ">usage": lambda: (HERE / "usage.text").read_text(),
+            ">usage": lambda: re.search(r"^\$ vorn\n(.*?)^```", README.read_text(), re.M | re.S)[1],
             ">deep": lambda: deep_lines(*args)}[word]()
 
 
@@ -153,7 +154,7 @@ class Case:
 class Runner:
     def __init__(self, vorn, root):
         self.vorn, self.root, self.wine = vorn, root, vorn.endswith(".exe")
-        self.elsewhere, self.remembered, self.sockets = [], {}, []
+        self.elsewhere, self.remembered = [], {}
 
     def path(self, rel):
         """Names are bytes: a case file's bytes are the names' bytes."""
@@ -189,8 +190,7 @@ class Runner:
                 else:
                     os.link(self.path(target), self.path(rel))
         elif word == "socket":
-            self.sockets.append(socket.socket(socket.AF_UNIX))
-            self.sockets[-1].bind(p)
+            socket.socket(socket.AF_UNIX).bind(p)  # the name stays when the socket closes
         elif word in ("fifo", "device"):
             for rel in args:
                 os.mknod(self.path(rel), 0o666 | (stat.S_IFIFO if word == "fifo" else stat.S_IFCHR),
