@@ -1,8 +1,9 @@
-// One libFuzzer driver for every parser of untrusted text: the input's first
-// byte chooses the parser, the rest is its text. Besides crashes and undefined
-// behaviour each checks properties of what the parser gives back. It stands
-// in for console.cpp too: output is discarded, no answer is ever read, and
-// the fatal report throws back to the driver instead of ending the process.
+// One libFuzzer driver for every parser of untrusted text and the rules their
+// output meets (masks, pairing by name, packed times): the input's first byte
+// chooses one, the rest is its text. Besides crashes and undefined behaviour
+// each checks properties of what it gives back. It stands in for console.cpp
+// too: output is discarded, no answer is ever read, and the fatal report
+// throws back to the driver instead of ending the process.
 #include <sys/mman.h>
 #include <unistd.h>
 
