@@ -616,7 +616,9 @@ bool CopyMetadata(int to, const struct stat& source) {
   return fchmod(to, source.st_mode & 0777) == 0 && futimens(to, times) == 0;
 }
 
-FileOpStatus Taken(bool taken) { return taken ? FileOpStatus::TargetTaken : FileOpStatus::Failed; }
+// What a naming that just failed leaves: a name taken by something else, or
+// another failure.
+FileOpStatus FailedNaming() { return errno == EEXIST ? FileOpStatus::TargetTaken : FileOpStatus::Failed; }
 
 // Writes the whole copy under a temporary name beside the target, then puts
 // it in place: by rename where the target may be replaced, by a link that
@@ -632,7 +634,7 @@ FileOpStatus WriteCopyNamed(int from, const struct stat& source, const std::stri
                 : linkat(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), 0) == 0)
       status = FileOpStatus::Done;
     else
-      status = Taken(errno == EEXIST);
+      status = FailedNaming();
   }
   if (status != FileOpStatus::Done || !replace) unlink(temporary.c_str());
   return status;
@@ -724,7 +726,7 @@ FileOpStatus RenameToFreeName(const std::string& source, const std::string& targ
     if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), 0) == 0)
       return unlink(source.c_str()) == 0 ? FileOpStatus::Done : FileOpStatus::Failed;
   }
-  return errno == EEXIST ? FileOpStatus::TargetTaken : FileOpStatus::Failed;
+  return FailedNaming();
 }
 
 }  // namespace
@@ -740,7 +742,7 @@ FileOpStatus CopyOneFile(const std::string& source, const std::string& target, b
   bool isLink;
   if (!LookAtTarget(target, existing, isLink))
     return errno == ENOENT ? WriteCopyExclusive(from.Get(), info, target) : FileOpStatus::Failed;
-  if (S_ISDIR(existing.st_mode)) return FileOpStatus::TargetTaken;
+  if (!MayGiveWay(existing, mayReplace)) return FileOpStatus::TargetTaken;
   if (IdentityOf(existing) == IdentityOf(info)) return FileOpStatus::Done;
   return WriteCopyNamed(from.Get(), info, target, true);
 }
