@@ -30,6 +30,7 @@ class Disk_FileList : public FileList {
   void ScanMask(const std::string& mask);
   // Copies the entries the gate lets through; copied[i] records which were.
   void CopyEntries(FileList& target, bool carryEmpty, std::vector<bool>& copied);
+  void CopyChosen(FileList& target, std::vector<int>& chosen, std::vector<bool>& copied);
 };
 
 std::unique_ptr<Disk_FileList> MakeFileList(const std::string& text);

@@ -48,11 +48,11 @@ int DiskFileDelete(const std::string& dir, const std::string& name) {
 }
 
 int DiskFileCopy(const std::string& sourceDir, const std::string& name,
-                 const std::string& targetDir, bool mayReplace) {
+                 const std::string& targetDir, bool mayReplace, PendingCopy pending) {
   std::string source = sourceDir + name;
   std::string target = targetDir + name;
   Announce("Copying ", source, target);
-  FileOpStatus status = CopyOneFile(source, target, mayReplace);
+  FileOpStatus status = CopyOneFile(source, target, mayReplace, std::move(pending));
   if (status == FileOpStatus::Done) return 0;
 
   if (status == FileOpStatus::Failed) {
@@ -106,12 +106,37 @@ int Disk_FileList::Delete() {
 
 void Disk_FileList::CopyEntries(FileList& target, bool carryEmpty, std::vector<bool>& copied) {
   copied.assign(Entries.size(), false);
+  std::vector<int> chosen;
   for (int i = 0; i < NFiles(); ++i) {
     if (!MayHandle("Copy", i)) continue;
-    const std::string& name = Entries[i].Name;
-    if (Entries[i].Size > 0 || (carryEmpty && Entries[i].Size == 0))
-      copied[i] = DiskFileCopy(MyPath, name, target.MyPath, target.Holds(name)) == 0;
+    if (Entries[i].Size > 0 || (carryEmpty && Entries[i].Size == 0)) chosen.push_back(i);
+    // An answer is followed by its copy before the next question.
+    if (Handling.Confirm) CopyChosen(target, chosen, copied);
   }
+  CopyChosen(target, chosen, copied);
+}
+
+// Copies the chosen entries in order, each announced in its turn. Copies to
+// names the target list does not hold are written ahead, unnamed, by a
+// second thread where there is one; a copy is named only in its turn, so
+// one the run never reaches leaves nothing behind.
+void Disk_FileList::CopyChosen(FileList& target, std::vector<int>& chosen,
+                               std::vector<bool>& copied) {
+  std::vector<bool> mayReplace(chosen.size());
+  for (size_t k = 0; k < chosen.size(); ++k) mayReplace[k] = target.Holds(Entries[chosen[k]].Name);
+  std::vector<PendingCopy> pending(chosen.size());
+  ShareAhead(
+      chosen.size(),
+      [&](size_t k) {
+        const std::string& name = Entries[chosen[k]].Name;
+        if (!mayReplace[k]) pending[k] = PrepareCopy(MyPath + name, target.MyPath + name);
+      },
+      [&](size_t k) {
+        const std::string& name = Entries[chosen[k]].Name;
+        copied[chosen[k]] =
+            DiskFileCopy(MyPath, name, target.MyPath, mayReplace[k], std::move(pending[k])) == 0;
+      });
+  chosen.clear();
 }
 
 int Disk_FileList::CopyTo(FileList& target) {

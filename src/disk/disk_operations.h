@@ -3,14 +3,18 @@
 
 #include <string>
 
+#include "support/platform.h"
+
 // Deletes dir + name; a failure ends the run.
 int DiskFileDelete(const std::string& dir, const std::string& name);
 // Copies sourceDir + name to targetDir + name, creating a missing target
 // directory: 0 when copied, 1 when not and the run goes on (/nt). An
 // existing target is replaced only when mayReplace: when the target list
-// holds it.
+// holds it. A ready pending copy of the file is named rather than written
+// again.
 int DiskFileCopy(const std::string& sourceDir, const std::string& name,
-                 const std::string& targetDir, bool mayReplace);
+                 const std::string& targetDir, bool mayReplace,
+                 PendingCopy pending = PendingCopy());
 // Makes path and every missing directory above it: 0 when made, -1 when no
 // further parent can be found.
 int CreateDirPath(const std::string& path);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Attribute bits of a directory entry.
@@ -76,6 +77,14 @@ bool OpenListing(const std::string& path);
 // done. For calls that share no data and print nothing, such as reading the
 // two directories of a pair.
 void ShareWork(size_t count, const std::function<void(size_t)>& work);
+// Calls prepare(i) for every i in [0, count), spread as ShareWork spreads
+// work, and consume(i) on this thread in the order of i, each once
+// prepare(i) has returned. prepare runs at most AheadLimit places ahead of
+// consume, so what prepared calls hold stays bounded; like shared work, it
+// must share no data and print nothing.
+constexpr size_t AheadLimit = 64;
+void ShareAhead(size_t count, const std::function<void(size_t)>& prepare,
+                const std::function<void(size_t)>& consume);
 
 // Identity of a directory on disk, for telling two texts that name the same
 // directory apart from two different directories.
@@ -114,14 +123,42 @@ enum class FileOpStatus {
   Failed,       // nothing changed at the target: source unreadable, target directory missing, ...
   TargetTaken,  // the target name is taken and replacing it was not allowed: nothing changed
 };
+// A copy written ahead of its turn, on any thread, into a file that has no
+// name yet: CopyOneFile gives it its name when the run comes to it, and one
+// the run never comes to vanishes with the object. Not ready where the
+// system has no unnamed files or the copy could not be written; the copy is
+// then made in turn as always.
+class PendingCopy {
+ public:
+  PendingCopy() = default;
+  explicit PendingCopy(intptr_t handle) : Handle(handle) {}
+  ~PendingCopy();
+  PendingCopy(PendingCopy&& other) noexcept : Handle(other.Release()) {}
+  PendingCopy& operator=(PendingCopy&& other) noexcept {
+    std::swap(Handle, other.Handle);
+    return *this;
+  }
+
+  bool IsReady() const { return Handle >= 0; }
+  // The open file, now the caller's to close.
+  intptr_t Release() { return std::exchange(Handle, -1); }
+
+ private:
+  intptr_t Handle = -1;
+};
+// Writes a pending copy of source for target, a name expected to be free.
+PendingCopy PrepareCopy(const std::string& source, const std::string& target);
+
 // Copies the regular file source to target (a full path whose directory must
 // exist): its bytes, last-write time and permission bits (the read-only
 // attribute on Windows). The target appears only whole: written unnamed or
 // under a temporary name in the target directory, then named. An existing
 // target is replaced only when mayReplace and it is not a directory;
 // otherwise TargetTaken. A copy onto another name of the very same file is
-// Done without writing.
-FileOpStatus CopyOneFile(const std::string& source, const std::string& target, bool mayReplace);
+// Done without writing. A ready pending copy is named instead of writing
+// the copy again where the target may not be replaced.
+FileOpStatus CopyOneFile(const std::string& source, const std::string& target, bool mayReplace,
+                         PendingCopy pending = PendingCopy());
 // Renames source to target; across volumes it copies as above and removes the
 // source only once the copy is whole. The same rule for an existing target.
 FileOpStatus MoveOneFile(const std::string& source, const std::string& target, bool mayReplace);

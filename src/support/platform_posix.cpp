@@ -76,6 +76,7 @@ class Descriptor {
 
   int Get() const { return Fd; }
   bool IsOpen() const { return Fd >= 0; }
+  int Release() { return std::exchange(Fd, -1); }
   // Closes now, reporting a failure that a later close would have swallowed.
   bool CloseChecked() {
     int fd = Fd;
@@ -297,29 +298,77 @@ class Helper {
   // [0, count), on this thread and, when it is free, the helper thread.
   static void Share(size_t count, size_t piece,
                     const std::function<void(size_t, size_t)>& work) {
-    Job job{{0}, count, piece, &work};
-    Helper* helper = count > piece ? Instance() : nullptr;
-    if (helper == nullptr || !helper->Offer(&job)) {
-      job.Run();
-      return;
-    }
-    job.Run();
-    helper->Retract(&job);
+    std::atomic<size_t> next = 0;
+    const std::function<void()> run = [&] {
+      for (size_t begin; (begin = next.fetch_add(piece)) < count;)
+        work(begin, std::min(begin + piece, count));
+    };
+    if (count > piece)
+      Alongside(run, run);
+    else
+      run();
+  }
+
+  // Calls prepare(i) for every i in [first, end), and consume(i) on this
+  // thread in order. This thread prepares from the front as it comes to
+  // each place, the helper from the back, so the two meet once: this
+  // thread waits for the helper there at most.
+  static void Ahead(size_t first, size_t end, const std::function<void(size_t)>& prepare,
+                    const std::function<void(size_t)>& consume) {
+    std::mutex lock;
+    size_t front = first, back = end;  // [front, back) is not taken yet
+    std::vector<std::atomic<bool>> prepared(end - first);
+    const std::function<void()> fromBack = [&] {
+      for (;;) {
+        size_t i;
+        {
+          std::lock_guard<std::mutex> guard(lock);
+          if (back <= front) return;
+          i = --back;
+        }
+        prepare(i);
+        prepared[i - first].store(true);
+        prepared[i - first].notify_one();
+      }
+    };
+    const std::function<void()> inOrder = [&] {
+      for (size_t i = first; i < end; ++i) {
+        bool mine;
+        {
+          std::lock_guard<std::mutex> guard(lock);
+          mine = i < back;
+          if (mine) front = i + 1;
+        }
+        std::atomic<bool>& ready = prepared[i - first];
+        if (mine)
+          prepare(i);
+        else if (!SpinUntil([&ready] { return ready.load(); }))
+          ready.wait(false);
+        consume(i);
+      }
+    };
+    if (end - first > 1)
+      Alongside(fromBack, inOrder);
+    else
+      inOrder();
   }
 
  private:
   struct Job {
-    std::atomic<size_t> Next;
-    size_t Count;
-    size_t Piece;
-    const std::function<void(size_t, size_t)>* Work;
+    const std::function<void()>* Work;
     std::atomic<bool> Done = false;  // the helper took the job and is through with it
-
-    void Run() {
-      for (size_t begin; (begin = Next.fetch_add(Piece)) < Count;)
-        (*Work)(begin, std::min(begin + Piece, Count));
-    }
   };
+
+  // Runs mine on this thread and, when the helper thread is free, theirs on
+  // it meanwhile; returns once both are through. mine must get all the work
+  // done by itself when theirs never starts.
+  static void Alongside(const std::function<void()>& theirs, const std::function<void()>& mine) {
+    Job job{&theirs};
+    Helper* helper = Instance();
+    if (helper == nullptr || !helper->Offer(&job)) return mine();
+    mine();
+    helper->Retract(&job);
+  }
 
   // Started the first time work is worth sharing and kept to the end of the
   // process; null when there is one processor only or no thread can start.
@@ -390,7 +439,7 @@ class Helper {
       helper->Offered = nullptr;
       helper->Busy = true;
       lock.unlock();
-      job->Run();
+      (*job->Work)();
       lock.lock();
       helper->Busy = false;
       job->Done = true;  // the last touch: the job's owner may now return
@@ -512,6 +561,12 @@ void ShareWork(size_t count, const std::function<void(size_t)>& work) {
   });
 }
 
+void ShareAhead(size_t count, const std::function<void(size_t)>& prepare,
+                const std::function<void(size_t)>& consume) {
+  for (size_t first = 0; first < count; first += AheadLimit)
+    Helper::Ahead(first, std::min(count, first + AheadLimit), prepare, consume);
+}
+
 bool OpenListing(const std::string& path) {
   return Descriptor(OpenDirectory(OrCurrentDirectory(path))).IsOpen();
 }
@@ -576,10 +631,19 @@ bool CopyByReadWrite(int from, int to) {
 // says so for every file alike, so a source device once refused is not asked
 // again (a missed sharing costs time only; the copy is made all the same).
 bool CloneWhole(int from, int to, const struct stat& source) {
-  static std::vector<dev_t> refused;  // copies are made on the main thread only
-  if (std::find(refused.begin(), refused.end(), source.st_dev) != refused.end()) return false;
+  // Copies are written on two threads, and one may still be writing while
+  // the other ends the run: the list is never destroyed.
+  static std::mutex& lock = *new std::mutex;
+  static std::vector<dev_t>& refused = *new std::vector<dev_t>;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    if (std::find(refused.begin(), refused.end(), source.st_dev) != refused.end()) return false;
+  }
   if (ioctl(to, FICLONE, from) == 0) return true;
-  if (errno == EOPNOTSUPP || errno == ENOTTY || errno == EINVAL) refused.push_back(source.st_dev);
+  if (errno == EOPNOTSUPP || errno == ENOTTY || errno == EINVAL) {
+    std::lock_guard<std::mutex> guard(lock);
+    refused.push_back(source.st_dev);
+  }
   return false;
 }
 
@@ -616,6 +680,10 @@ bool CopyMetadata(int to, const struct stat& source) {
   return fchmod(to, source.st_mode & 0777) == 0 && futimens(to, times) == 0;
 }
 
+bool CopyWhole(int from, int to, const struct stat& source) {
+  return CopyContent(from, to, source) && CopyMetadata(to, source);
+}
+
 // What a naming that just failed leaves: a name taken by something else, or
 // another failure.
 FileOpStatus FailedNaming() { return errno == EEXIST ? FileOpStatus::TargetTaken : FileOpStatus::Failed; }
@@ -629,7 +697,7 @@ FileOpStatus WriteCopyNamed(int from, const struct stat& source, const std::stri
   Descriptor to(mkostemp(temporary.data(), O_CLOEXEC));
   if (!to.IsOpen()) return FileOpStatus::Failed;
   FileOpStatus status = FileOpStatus::Failed;
-  if (CopyContent(from, to.Get(), source) && CopyMetadata(to.Get(), source) && to.CloseChecked()) {
+  if (CopyWhole(from, to.Get(), source) && to.CloseChecked()) {
     if (replace ? rename(temporary.c_str(), target.c_str()) == 0
                 : linkat(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), 0) == 0)
       status = FileOpStatus::Done;
@@ -641,6 +709,11 @@ FileOpStatus WriteCopyNamed(int from, const struct stat& source, const std::stri
 }
 
 #ifdef O_TMPFILE
+// A file with no name in target's directory, open for writing.
+int OpenUnnamed(const std::string& target) {
+  return open(OrCurrentDirectory(ParentOf(target)), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+}
+
 // Gives the unnamed file open on fd the name target; fails when the name is
 // taken. Naming the descriptor itself takes a recent system or a privilege;
 // elsewhere it is named through /proc.
@@ -649,6 +722,27 @@ bool NameUnnamedFile(int fd, const std::string& target) {
   if (errno != ENOENT && errno != EPERM) return false;
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
   return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+#else
+int OpenUnnamed(const std::string&) {
+  errno = EOPNOTSUPP;
+  return -1;
+}
+
+bool NameUnnamedFile(int, const std::string&) {
+  errno = EOPNOTSUPP;
+  return false;
+}
+#endif
+
+// Names the whole unnamed copy open on to; none, with nothing changed, when
+// it could not be named for another reason than a taken name.
+std::optional<FileOpStatus> NameCopy(Descriptor& to, const std::string& target) {
+  if (!NameUnnamedFile(to.Get(), target))
+    return errno == EEXIST ? std::optional(FileOpStatus::TargetTaken) : std::nullopt;
+  if (to.CloseChecked()) return FileOpStatus::Done;
+  unlink(target.c_str());  // the last writes may not have reached the disk
+  return FileOpStatus::Failed;
 }
 
 // For a target name that is free: writes the copy into a file that has no
@@ -659,21 +753,11 @@ bool NameUnnamedFile(int fd, const std::string& target) {
 // unnamed files or /proc is not there.
 std::optional<FileOpStatus> WriteCopyUnnamed(int from, const struct stat& source,
                                              const std::string& target) {
-  Descriptor to(open(OrCurrentDirectory(ParentOf(target)), O_TMPFILE | O_WRONLY | O_CLOEXEC,
-                     0600));
+  Descriptor to(OpenUnnamed(target));
   if (!to.IsOpen()) return std::nullopt;
-  if (!CopyContent(from, to.Get(), source) || !CopyMetadata(to.Get(), source)) return FileOpStatus::Failed;
-  if (!NameUnnamedFile(to.Get(), target))
-    return errno == EEXIST ? std::optional(FileOpStatus::TargetTaken) : std::nullopt;
-  if (to.CloseChecked()) return FileOpStatus::Done;
-  unlink(target.c_str());  // the last writes may not have reached the disk
-  return FileOpStatus::Failed;
+  if (!CopyWhole(from, to.Get(), source)) return FileOpStatus::Failed;
+  return NameCopy(to, target);
 }
-#else
-std::optional<FileOpStatus> WriteCopyUnnamed(int, const struct stat&, const std::string&) {
-  return std::nullopt;
-}
-#endif
 
 // Copies to a name that was free a moment ago, never replacing what may
 // have taken it since.
@@ -731,7 +815,25 @@ FileOpStatus RenameToFreeName(const std::string& source, const std::string& targ
 
 }  // namespace
 
-FileOpStatus CopyOneFile(const std::string& source, const std::string& target, bool mayReplace) {
+PendingCopy::~PendingCopy() {
+  if (Handle >= 0) close(int(Handle));
+}
+
+PendingCopy PrepareCopy(const std::string& source, const std::string& target) {
+  struct stat info;
+  Descriptor from(OpenRegularFile(source, info));
+  if (!from.IsOpen()) return PendingCopy();
+  Descriptor to(OpenUnnamed(target));
+  if (!to.IsOpen() || !CopyWhole(from.Get(), to.Get(), info)) return PendingCopy();
+  return PendingCopy(to.Release());
+}
+
+FileOpStatus CopyOneFile(const std::string& source, const std::string& target, bool mayReplace,
+                         PendingCopy pending) {
+  if (pending.IsReady() && !mayReplace) {
+    Descriptor to(int(pending.Release()));
+    if (std::optional<FileOpStatus> named = NameCopy(to, target)) return *named;
+  }
   struct stat info;
   Descriptor from(OpenRegularFile(source, info));
   if (!from.IsOpen()) return FileOpStatus::Failed;

@@ -261,6 +261,14 @@ void ShareWork(size_t count, const std::function<void(size_t)>& work) {
   for (size_t i = 0; i < count; ++i) work(i);
 }
 
+void ShareAhead(size_t count, const std::function<void(size_t)>& prepare,
+                const std::function<void(size_t)>& consume) {
+  for (size_t i = 0; i < count; ++i) {
+    prepare(i);
+    consume(i);
+  }
+}
+
 bool OpenListing(const std::string& path) {
   WIN32_FIND_DATAW found;
   HANDLE search = StartSearch(PatternIn(path, "*.*"), found);
@@ -421,7 +429,14 @@ bool IsPlainFile(const std::wstring& path) {
 
 }  // namespace
 
-FileOpStatus CopyOneFile(const std::string& source, const std::string& target, bool mayReplace) {
+// Windows files cannot be written unnamed and named later: every copy is
+// made in its turn.
+PendingCopy::~PendingCopy() = default;
+
+PendingCopy PrepareCopy(const std::string&, const std::string&) { return PendingCopy(); }
+
+FileOpStatus CopyOneFile(const std::string& source, const std::string& target, bool mayReplace,
+                         PendingCopy) {
   const std::wstring from = SystemPath(source), to = SystemPath(target);
   if (!IsPlainFile(from)) return FileOpStatus::Failed;
   if (std::optional<FileOpStatus> decided = ExistingTargetRule(from, to, mayReplace))
