@@ -248,6 +248,7 @@ using Text = std::string_view;
 void Write(Text) {}
 void EndLine() {}
 void FlushConsole() {}
+uint64_t BytesWritten() { return 0; }
 void RunAbort(Text) { throw FuzzAbort(); }
 void RunAbort2(Text, Text) { throw FuzzAbort(); }
 void RunAbort3(Text, Text, Text) { throw FuzzAbort(); }

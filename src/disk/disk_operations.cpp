@@ -27,6 +27,8 @@ std::string TargetDirectoryOf(const std::string& target) {
 
 size_t LastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
 
+uint64_t ChangesTried = 0;
+
 // A name the target list did not hold, yet taken on disk: whatever stands
 // there was never compared, so it is not replaced.
 void WarnIfTaken(FileOpStatus status, const std::string& target) {
@@ -43,6 +45,7 @@ int DiskFileDelete(const std::string& dir, const std::string& name) {
     Write(path);
     EndLine();
   }
+  ++ChangesTried;
   if (RemoveFile(path) != 0) RunAbort2("Error deleting file ", path);
   return 0;
 }
@@ -52,6 +55,7 @@ int DiskFileCopy(const std::string& sourceDir, const std::string& name,
   std::string source = sourceDir + name;
   std::string target = targetDir + name;
   Announce("Copying ", source, target);
+  ++ChangesTried;
   FileOpStatus status = CopyOneFile(source, target, mayReplace, std::move(pending));
   if (status == FileOpStatus::Done) return 0;
 
@@ -74,6 +78,7 @@ int DiskFileCopy(const std::string& sourceDir, const std::string& name,
 }
 
 int CreateDirPath(const std::string& path) {
+  ++ChangesTried;
   int made = MakeDir(path);
   Write("Trying to create directory ");
   Write(path);
@@ -92,11 +97,19 @@ int DiskFileMove(const std::string& sourceDir, const std::string& name,
   std::string source = sourceDir + name;
   std::string target = targetDir + name;
   Announce("Moving ", source, target);
+  ++ChangesTried;
   FileOpStatus status = MoveOneFile(source, target, mayReplace);
   if (status == FileOpStatus::Done) return 0;
   WarnIfTaken(status, target);
   RunAbort2("Error moving file ", source);
 }
+
+int DiskDirRemove(const std::string& path) {
+  ++ChangesTried;
+  return RemoveDir(path);
+}
+
+uint64_t DiskChangesTried() { return ChangesTried; }
 
 int Disk_FileList::Delete() {
   for (int i = 0; i < NFiles(); ++i)

@@ -1,6 +1,7 @@
 // Single-file operations on disk, each announced on the console.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "support/platform.h"
@@ -22,3 +23,9 @@ int CreateDirPath(const std::string& path);
 // existing target; a failure ends the run.
 int DiskFileMove(const std::string& sourceDir, const std::string& name,
                  const std::string& targetDir, bool mayReplace);
+// Removes the empty directory path: 0 when removed.
+int DiskDirRemove(const std::string& path);
+// How many changes to the disk the run has set out to make so far: files
+// copied, moved or deleted, directories made or removed, failures included.
+// While it stays the same, the run has changed nothing.
+uint64_t DiskChangesTried();

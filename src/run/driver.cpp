@@ -6,6 +6,7 @@
 
 #include "disk/comparison_memory.h"
 #include "disk/disk_file_list.h"
+#include "disk/disk_operations.h"
 #include "lists/file_markers.h"
 #include "run/actions.h"
 #include "run/settings.h"
@@ -94,6 +95,11 @@ std::pair<std::unique_ptr<Disk_FileList>, std::unique_ptr<Disk_FileList>> ReadLi
   return {std::move(lists[0]), std::move(lists[1])};
 }
 
+bool NothingMarked(const FileList& list) {
+  return std::none_of(list.Entries.begin(), list.Entries.end(),
+                      [](const FileInf& entry) { return entry.Marked; });
+}
+
 // Listing changes no file: a comparison made on a pair's first visit holds
 // on its second, unless something outside the run changed a file (which
 // the memory checks).
@@ -115,6 +121,11 @@ bool WalkPath::Holds(const DirIdentity& identity) const {
   return std::find(Directories.begin(), Directories.end(), identity) != Directories.end();
 }
 
+bool SubdirectoryMemory::WasIdle(const DirIdentity& first, const DirIdentity& second) const {
+  auto found = IdleVisits.find({first, second});
+  return found != IdleVisits.end() && found->second == DiskChangesTried();
+}
+
 void DoDirPair(const std::string& first, const std::string& second) {
   std::unique_ptr<Disk_FileList> list1 = MakeFileList(first);
   std::unique_ptr<Disk_FileList> list2 = MakeFileList(second);
@@ -122,36 +133,38 @@ void DoDirPair(const std::string& first, const std::string& second) {
   DoDirPair(std::move(list1), std::move(list2), Walk::Subdirectories, path);
 }
 
-void DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileList> list2,
+bool DoDirPair(std::unique_ptr<Disk_FileList> list1, std::unique_ptr<Disk_FileList> list2,
                Walk walk, WalkPath& path, ComparisonMemory* parentMemory,
                ComparisonMemory::Use use) {
-  if (!BothReadable(*list1, *list2)) return;
+  if (!BothReadable(*list1, *list2)) return false;
+  const uint64_t written = BytesWritten(), changes = DiskChangesTried();
   {
     ComparisonMemory::InUse comparisons(parentMemory, use);
     ApplyFileMarkers(*list1, *list2);
     ImplementAction(Settings.Action, *list1, *list2);
   }
-  if (!Settings.Recurse) return;
+  const bool idle = BytesWritten() == written && DiskChangesTried() == changes &&
+                    NothingMarked(*list1) && NothingMarked(*list2);
+  if (!Settings.Recurse) return idle;
 
   WalkPathEntry onPath1(path, list1->MyPath);
   WalkPathEntry onPath2(path, list2->MyPath);
   // Lives until both walks below this pair are done, and no longer.
-  ComparisonMemory subdirectoryComparisons;
+  SubdirectoryMemory subdirectories;
   const char suffix = Settings.ActionSuffix;
   if (WalksSide(suffix, '1')) {
-    if (walk == Walk::Subdirectories)
-      RecurseInto(*list1, *list1, *list2, path, subdirectoryComparisons);
+    if (walk == Walk::Subdirectories) RecurseInto(*list1, *list1, *list2, path, subdirectories);
     if (StrEqAny2(Settings.Action, "Del1", "DelB")) RemoveListDir(list1->MyPath);
   }
   if (WalksSide(suffix, '2')) {
-    if (walk == Walk::Subdirectories)
-      RecurseInto(*list2, *list1, *list2, path, subdirectoryComparisons);
+    if (walk == Walk::Subdirectories) RecurseInto(*list2, *list1, *list2, path, subdirectories);
     if (StrEqAny2(Settings.Action, "Del2", "DelB")) RemoveListDir(list2->MyPath);
   }
+  return idle;
 }
 
 void RecurseInto(const FileList& walked, const FileList& list1, const FileList& list2,
-                 WalkPath& path, ComparisonMemory& memory) {
+                 WalkPath& path, SubdirectoryMemory& memory) {
   const bool walkingSide2OfBoth = &walked == &list2 && WalksSide(Settings.ActionSuffix, '1');
   const bool walkingSide1OfBoth = &walked == &list1 && WalksSide(Settings.ActionSuffix, '2');
   std::vector<std::string> subdirectories;
@@ -171,9 +184,13 @@ void RecurseInto(const FileList& walked, const FileList& list1, const FileList& 
       continue;
     // Side 1's walk already went below a subdirectory that both sides have.
     const Walk walk = walkingSide2OfBoth && exists1 ? Walk::PairOnly : Walk::Subdirectories;
+    if (walk == Walk::PairOnly && memory.WasIdle(identity1, identity2)) continue;
+    const uint64_t changes = DiskChangesTried();
     auto [subList1, subList2] = ReadListPair(sub1, sub2, list1.Masks);
-    DoDirPair(std::move(subList1), std::move(subList2), walk, path, &memory,
-              UseOfParentMemory(walkingSide1OfBoth, exists2, walk));
+    const bool idle = DoDirPair(std::move(subList1), std::move(subList2), walk, path,
+                                &memory.Comparisons,
+                                UseOfParentMemory(walkingSide1OfBoth, exists2, walk));
+    if (idle && walkingSide1OfBoth && exists2) memory.IdleVisits[{identity1, identity2}] = changes;
   }
 }
 
@@ -188,7 +205,7 @@ void RemoveListDir(const std::string& directory) {
   if (directory.empty() || !IsSeparator(directory.back())) return;
   std::string path = directory;
   StrDelete(path, static_cast<int>(path.size()), 1);
-  if (RemoveDir(path) != 0) return;
+  if (DiskDirRemove(path) != 0) return;
   Write("Deleting directory ");
   Write(path);
   EndLine();

@@ -7,9 +7,19 @@
 
 #include "support/platform.h"
 
+namespace {
+uint64_t Written = 0;
+bool SomethingUnreadable = false;
+}  // namespace
+
 // Output goes through stdio's buffer and is flushed at each line end, so a
 // line reaches the console in one write.
-void Write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void Write(std::string_view text) {
+  Written += text.size();
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+uint64_t BytesWritten() { return Written; }
 
 void EndLine() {
   Write(NativeLineEnd());
@@ -44,10 +54,6 @@ void RunWarning(std::string_view message) {
 void RunWarning2(std::string_view a, std::string_view b) {
   RunWarning(std::string(a) + std::string(b));
 }
-
-namespace {
-bool SomethingUnreadable = false;
-}  // namespace
 
 void ReportUnreadable(std::string_view what, std::string_view path) {
   SomethingUnreadable = true;

@@ -3,10 +3,14 @@
 // is never written.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 void Write(std::string_view text);
 void EndLine();
+// How many bytes have been written so far: work that left it unchanged
+// printed nothing.
+uint64_t BytesWritten();
 // Writes pending output without ending the line (prompts, bell characters).
 void FlushConsole();
 

@@ -3,6 +3,7 @@
 // implementation file (platform_posix.cpp, platform_windows.cpp).
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -91,7 +92,7 @@ void ShareAhead(size_t count, const std::function<void(size_t)>& prepare,
 struct DirIdentity {
   uint64_t Device = 0;
   uint64_t Inode = 0;
-  bool operator==(const DirIdentity&) const = default;
+  auto operator<=>(const DirIdentity&) const = default;
 };
 // What tells whether a file may have changed since it was last looked at:
 // which file it is, its size, and the times of its last write and of its
