@@ -286,12 +286,13 @@ static_assert(sizeof(SearchEntry) == 32, "a million entries should take 32 MB");
 
 // A second thread that takes a share of work that would keep this one busy
 // for a while: the entries of a large directory to look at, or what
-// ShareWork hands out. It starts with the first such work and then sleeps
-// until the next. A directory of a few hundred entries is not worth waking
-// it for: on a busy machine it may not get a processor before the work is
-// done. Work that is shared changes nothing and prints nothing, and an
-// entry's description does not depend on which thread made it, so a search
-// delivers exactly what it would deliver alone.
+// ShareWork and ShareAhead hand out. It starts with the first such work and
+// then sleeps until the next. A directory of a few hundred entries is not
+// worth waking it for: on a busy machine it may not get a processor before
+// the work is done. Work that is shared changes nothing that can be seen
+// (a copy written ahead has no name) and prints nothing, and its result
+// does not depend on which thread made it, so a search delivers exactly
+// what it would deliver alone.
 class Helper {
  public:
   // Calls work(begin, end) for pieces of piece indexes that cover
